@@ -1,0 +1,42 @@
+// Numbered texts from the per-country language library: a resource-only
+// DLL in the program directory, loaded at the first request.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CLangLibrary
+{
+public:
+    static constexpr int kTextSize = 512;
+
+    CLangLibrary() = default;
+    virtual ~CLangLibrary();
+    CLangLibrary(const CLangLibrary&) = delete;
+    CLangLibrary& operator=(const CLangLibrary&) = delete;
+
+    // Takes effect at the next load; a loaded library stays the one in use.
+    void SetLibraryName(const std::string& name) { m_strLibName = name; }
+    // The full path of the running program's file.
+    std::string GetModulePath() const;
+
+    // Loads the library beside the program; a failure is reported to the
+    // user every time, never remembered.
+    bool Load();
+    void Unload();
+
+    // Fills the process-wide text buffer; valid until the next LoadText of
+    // any object. Empty when the library or the text is missing.
+    const char* LoadText(UINT id);
+    std::string GetText(UINT id);
+    // "<id> :", two line breaks, then the text.
+    std::string GetNumberedMessage(UINT id);
+
+private:
+    std::string m_strText;
+    std::string m_strLibName;
+    HMODULE m_hLib = nullptr;
+
+    static char s_szText[kTextSize];
+};

@@ -1,0 +1,67 @@
+#include "ProfileIni.h"
+
+#include <cstring>
+
+namespace
+{
+constexpr DWORD kSizeStep = 512;
+
+std::unique_ptr<char[]> CopyOf(const char* text)
+{
+    const size_t length = text ? std::strlen(text) : 0;
+    std::unique_ptr<char[]> copy(new char[length + 1]);
+    if (length)
+        std::memcpy(copy.get(), text, length);
+    copy[length] = '\0';
+    return copy;
+}
+}  // namespace
+
+CProfileIni::CProfileIni(ProfileReaderFn reader)
+    : m_pfnReader(reader)
+{
+}
+
+CProfileIni::~CProfileIni()
+{
+    delete[] m_pszPath;
+}
+
+void CProfileIni::SetPath(const char* path)
+{
+    if (path)
+    {
+        delete[] m_pszPath;
+        m_pszPath = CopyOf(path).release();
+    }
+    else if (m_pszPath)
+    {
+        m_pszPath[0] = '\0';
+    }
+}
+
+std::unique_ptr<char[]> CProfileIni::ReadString(const char* section, const char* key,
+                                                const char* defaultText) const
+{
+    // Without a file to read there is nothing but the default.
+    if (!section || !key || !m_pszPath)
+        return CopyOf(defaultText);
+
+    const char* fallback = defaultText ? defaultText : "";
+    // The reader cuts a value that does not fit and then reports size - 1
+    // characters, so grow until at least one character is to spare.
+    DWORD size = kSizeStep;
+    for (;;)
+    {
+        std::unique_ptr<char[]> buffer(new char[size + 1]);
+        const DWORD count = m_pfnReader(section, key, fallback, buffer.get(), size, m_pszPath);
+        if (count + 1 < size)
+            return buffer;
+        size += kSizeStep;
+    }
+}
+
+std::string CProfileIni::GetString(const char* section, const char* key, const char* defaultText) const
+{
+    return ReadString(section, key, defaultText).get();
+}

@@ -1,0 +1,30 @@
+// Reads values of a Windows profile (INI) file, of any length.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+
+using ProfileReaderFn = DWORD (WINAPI*)(LPCSTR section, LPCSTR key, LPCSTR defaultText,
+                                        LPSTR buffer, DWORD size, LPCSTR fileName);
+
+class CProfileIni
+{
+public:
+    // reader is the system's profile reader unless a test watches the calls.
+    explicit CProfileIni(ProfileReaderFn reader = ::GetPrivateProfileStringA);
+    virtual ~CProfileIni();
+    CProfileIni(const CProfileIni&) = delete;
+    CProfileIni& operator=(const CProfileIni&) = delete;
+
+    // A null path empties the path already held, if any.
+    void SetPath(const char* path);
+    // The value, or defaultText (or "") when the file, section or key is missing.
+    std::unique_ptr<char[]> ReadString(const char* section, const char* key, const char* defaultText) const;
+    std::string GetString(const char* section, const char* key, const char* defaultText) const;
+
+private:
+    char* m_pszPath = nullptr;
+    ProfileReaderFn m_pfnReader;
+};

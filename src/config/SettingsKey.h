@@ -1,0 +1,29 @@
+// One registry key, opened (and created if missing) for one load or save.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CSettingsKey
+{
+public:
+    CSettingsKey() = default;
+    virtual ~CSettingsKey() = default;
+    CSettingsKey(const CSettingsKey&) = delete;
+    CSettingsKey& operator=(const CSettingsKey&) = delete;
+
+    // rootName is "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER" or
+    // "HKEY_LOCAL_MACHINE"; subKey and any missing keys on its path are
+    // created. False when the root is unknown or the key cannot be opened.
+    bool Open(const std::string& rootName, const std::string& subKey);
+    // False when nothing was stored.
+    bool WriteBinary(const char* name, const void* data, DWORD size);
+    // Fills buffer with the value's bytes; a value that is missing, cannot
+    // be read or is larger than size leaves it all zero.
+    bool ReadBinary(const char* name, void* buffer, DWORD size);
+    void Close();
+
+private:
+    HKEY m_hKey = nullptr;
+};

@@ -1,0 +1,59 @@
+// The connection dialog: USB or network, and which network device.
+#pragma once
+
+#include "config/PortRecord.h"
+#include "config/SettingsKey.h"
+#include "framework/Controls.h"
+#include "framework/Dialog.h"
+
+#include <atomic>
+#include <string>
+
+class CConnSetupDlg : public CDialog
+{
+public:
+    explicit CConnSetupDlg(HWND hParent = nullptr);
+
+    // Text of the box shown when the choice cannot be stored.
+    static constexpr const char* kSaveFailedText = "The connection settings could not be saved.";
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnOkButton();
+    void OnDiscover();
+    void OnCancelButton();
+    void OnUsbClicked();
+    void OnDiscoveryDone();
+
+    DECLARE_MESSAGE_TABLE()
+
+private:
+    void LoadPortRecord(PortRecord& record);
+    bool SavePortRecord();
+    std::string SettingsKeyPath() const;
+
+    static unsigned __stdcall DiscoveryThreadProc(void* pParam);
+    void RunDiscovery();
+    void EnableLockedControls(BOOL bEnable) const;
+
+    std::string m_strCountry;
+    std::string m_strModel;
+    std::string m_strMaker;
+    std::atomic<bool> m_bDiscovering{false};
+    CButton m_btnNoShow;
+    CStatic m_lblSelect;
+    CButton m_chkUsb;
+    CButton m_btnCancel;
+    CButton m_btnDiscover;
+    CButton m_btnOk;
+    CComboBox m_cboDevice;
+    HICON m_hIcon;
+    std::string m_strLangDll;
+    CSettingsKey m_settingsKey;
+};

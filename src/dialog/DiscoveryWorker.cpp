@@ -1,0 +1,85 @@
+// The Discover button: one discovery pass on a worker thread, with the
+// dialog's controls locked until the pass and its report are over.
+#include "ConnSetupDlg.h"
+
+#include "DiscoveryMessages.h"
+#include "config/LangLibrary.h"
+#include "discovery/DeviceFinder.h"
+#include "framework/MessageBox.h"
+#include "framework/Thread.h"
+#include "res/langids.h"
+
+#include <cstring>
+
+void CConnSetupDlg::OnDiscover()
+{
+    // Marked before the thread exists, so that a second click cannot start a second pass.
+    if (m_bDiscovering.exchange(true))
+        return;
+    HANDLE hThread = AfxBeginThread(DiscoveryThreadProc, this);
+    if (!hThread)
+    {
+        m_bDiscovering = false;
+        return;
+    }
+    ::CloseHandle(hThread);
+}
+
+unsigned __stdcall CConnSetupDlg::DiscoveryThreadProc(void* pParam)
+{
+    static_cast<CConnSetupDlg*>(pParam)->RunDiscovery();
+    return 0;
+}
+
+// Locked in this order and unlocked in the same order; the label stays as it is.
+void CConnSetupDlg::EnableLockedControls(BOOL bEnable) const
+{
+    m_btnOk.EnableWindow(bEnable);
+    m_btnCancel.EnableWindow(bEnable);
+    m_chkUsb.EnableWindow(bEnable);
+    m_btnDiscover.EnableWindow(bEnable);
+    m_btnNoShow.EnableWindow(bEnable);
+    m_cboDevice.EnableWindow(bEnable);
+}
+
+void CConnSetupDlg::RunDiscovery()
+{
+    {
+        CDeviceFinder finder;
+        CLangLibrary lang;
+        lang.SetLibraryName(m_strLangDll);
+
+        EnableLockedControls(FALSE);
+        m_cboDevice.ResetContent();
+
+        char results[CDeviceFinder::kResultsSize] = {};
+        finder.Discover(results);
+
+        int added = 0;
+        char* pos = results;
+        do
+        {
+            char entry[CDeviceFinder::kEntrySize] = {};
+            pos = CDeviceFinder::NextEntry(pos, entry);
+            if (std::strlen(entry) > 5)
+            {
+                m_cboDevice.AddString(entry);
+                m_cboDevice.SetCurSel(added);
+                ++added;
+            }
+        } while (pos);
+
+        if (m_chkUsb.GetCheck() == BST_UNCHECKED && m_cboDevice.GetCount() <= 0)
+            AfxMessageBox(lang.GetNumberedMessage(IDS_NO_DEVICE).c_str());
+    }
+    // The dialog's own thread unlocks the controls and clears the mark in one
+    // step: nothing can end the dialog in between, and this thread touches
+    // the dialog no more once the message returns.
+    SendMessage(WM_DISCOVERY_DONE);
+}
+
+void CConnSetupDlg::OnDiscoveryDone()
+{
+    EnableLockedControls(TRUE);
+    m_bDiscovering = false;
+}

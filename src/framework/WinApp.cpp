@@ -1,0 +1,96 @@
+#include "WinApp.h"
+
+#include "MessageBox.h"
+
+namespace
+{
+CWinApp* g_pApp = nullptr;
+
+constexpr DWORD kPathChars = MAX_PATH;
+
+bool KeyDown(int vk)
+{
+    return (::GetKeyState(vk) & 0x8000) != 0;
+}
+}  // namespace
+
+CWinApp* AfxGetApp()
+{
+    return g_pApp;
+}
+
+std::string GetModuleFilePath()
+{
+    char path[kPathChars] = {};
+    ::GetModuleFileNameA(nullptr, path, kPathChars);
+    return path;
+}
+
+CWinApp::CWinApp()
+{
+    g_pApp = this;
+    const std::string path = GetModuleFilePath();
+    const std::string::size_type slash = path.find_last_of("\\/");
+    m_strAppName = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::string::size_type dot = m_strAppName.rfind('.');
+    if (dot != std::string::npos)
+        m_strAppName.erase(dot);
+}
+
+CWinApp::~CWinApp()
+{
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+BOOL CWinApp::OnCommand(UINT)
+{
+    return FALSE;
+}
+
+std::string CWinApp::GetHelpFilePath() const
+{
+    std::string path = GetModuleFilePath();
+    const std::string::size_type dot = path.rfind('.');
+    const std::string::size_type slash = path.find_last_of("\\/");
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+        path.erase(dot);
+    return path + ".HLP";
+}
+
+void CWinApp::OnHelp()
+{
+    const HWND hOwner = m_pMainWnd ? m_pMainWnd->GetSafeHwnd() : nullptr;
+    const std::string path = GetHelpFilePath();
+    // Without the file WinHelp would only start a viewer that complains itself.
+    const bool shown = ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES &&
+                       ::WinHelpA(hOwner, path.c_str(), HELP_FINDER, 0);
+    if (!shown)
+        AfxMessageBox("Failed to launch help.");
+}
+
+// The dialog manager's modal loops pass every message through this filter:
+// F1 with no modifier becomes the Help command for the enabled main window.
+LRESULT CALLBACK CWinApp::MsgFilterProc(int code, WPARAM wParam, LPARAM lParam)
+{
+    const MSG* pMsg = reinterpret_cast<const MSG*>(lParam);
+    CWinApp* pApp = g_pApp;
+    if (code == MSGF_DIALOGBOX && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_F1 && pApp &&
+        pApp->m_pMainWnd && ::IsWindowEnabled(pApp->m_pMainWnd->GetSafeHwnd()) &&
+        !KeyDown(VK_SHIFT) && !KeyDown(VK_CONTROL) && !KeyDown(VK_MENU))
+    {
+        pApp->m_pMainWnd->SendMessage(WM_COMMAND, ID_HELP);
+        return TRUE;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+int CWinApp::Run()
+{
+    m_hMsgFilter = ::SetWindowsHookExA(WH_MSGFILTER, MsgFilterProc, nullptr, ::GetCurrentThreadId());
+    InitInstance();
+    if (m_hMsgFilter)
+        ::UnhookWindowsHookEx(m_hMsgFilter);
+    m_hMsgFilter = nullptr;
+    return ExitInstance();
+}

@@ -1,0 +1,9 @@
+# Builds the Windows program and tests (cross) and the native simulator.
+build_all() {
+    cmake --preset mingw32 >/dev/null
+    cmake --build --preset mingw32
+    mkdir -p build/tools
+    if [ ! build/tools/scansim -nt tools/scansim.cpp ]; then
+        g++ -std=c++17 -O2 -Wall -Wextra -Werror -pthread -o build/tools/scansim tools/scansim.cpp
+    fi
+}

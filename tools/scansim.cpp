@@ -1,0 +1,223 @@
+// Simulated network scanners for the isolated test network (native Linux).
+//
+// Listens for discovery queries on UDP 3121 and answers them as told over a
+// control port: from which local address, how many datagrams, how large,
+// after what delay. Each rule answers every new pass (a query from an
+// address and port not seen before) once. Every query is logged with its
+// bytes, its source and the destination address it was sent to.
+//
+//   scansim [--rule ADDR:COUNT:SIZE:DELAYMS ...]    rules given at start
+//
+// Control port 3120, one text datagram per command, answered with "ok" or
+// the requested text:
+//   reset                        forget rules, passes and log
+//   rule ADDR COUNT SIZE DELAYMS add a rule
+//   log                          "N" then one line per query:
+//                                "SRC:PORT DST LEN HEXBYTES"
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+namespace
+{
+constexpr int kQueryPort = 3121;
+constexpr int kControlPort = 3120;
+constexpr size_t kMaxLog = 1000;
+constexpr int kMaxCount = 2000;
+constexpr int kMaxSize = 65000;
+
+struct Rule
+{
+    std::string address;
+    int count;
+    int size;
+    int delayMs;
+};
+
+struct State
+{
+    std::vector<Rule> rules;
+    std::set<std::pair<uint32_t, uint16_t>> passes;
+    std::vector<std::string> log;
+};
+
+int UdpSocket(in_addr_t address, int port)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    if (fd < 0)
+        return -1;
+    const int on = 1;
+    setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr.s_addr = address;
+    sa.sin_port = htons(static_cast<uint16_t>(port));
+    if (bind(fd, reinterpret_cast<sockaddr*>(&sa), sizeof sa) != 0)
+    {
+        perror("scansim: bind");
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool ParseRule(std::istream& in, Rule& rule)
+{
+    in >> rule.address >> rule.count >> rule.size >> rule.delayMs;
+    in_addr probe{};
+    return !in.fail() && inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 && rule.count >= 0 &&
+           rule.count <= kMaxCount && rule.size >= 0 && rule.size <= kMaxSize && rule.delayMs >= 0 &&
+           rule.delayMs <= 10000;
+}
+
+// Sends a rule's answers from its address to the querying socket.
+void Answer(Rule rule, sockaddr_in to)
+{
+    std::this_thread::sleep_for(std::chrono::milliseconds(rule.delayMs));
+    in_addr from{};
+    inet_pton(AF_INET, rule.address.c_str(), &from);
+    const int fd = UdpSocket(from.s_addr, 0);
+    if (fd < 0)
+        return;
+    std::vector<char> payload(static_cast<size_t>(rule.size), 'A');
+    for (int i = 0; i < rule.count; ++i)
+        sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    close(fd);
+}
+
+void OnQuery(int fd, State& state)
+{
+    char data[2048];
+    char control[256];
+    sockaddr_in from{};
+    iovec iov{data, sizeof data};
+    msghdr msg{};
+    msg.msg_name = &from;
+    msg.msg_namelen = sizeof from;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    const ssize_t got = recvmsg(fd, &msg, 0);
+    if (got < 0)
+        return;
+
+    in_addr dst{};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
+        if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+            dst = reinterpret_cast<in_pktinfo*>(CMSG_DATA(c))->ipi_addr;
+
+    std::ostringstream line;
+    char src[INET_ADDRSTRLEN] = {};
+    char dstText[INET_ADDRSTRLEN] = {};
+    inet_ntop(AF_INET, &from.sin_addr, src, sizeof src);
+    inet_ntop(AF_INET, &dst, dstText, sizeof dstText);
+    line << src << ':' << ntohs(from.sin_port) << ' ' << dstText << ' ' << got << ' ';
+    static const char kHex[] = "0123456789abcdef";
+    for (ssize_t i = 0; i < got; ++i)
+    {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        line << kHex[byte >> 4] << kHex[byte & 15];
+    }
+    if (state.log.size() < kMaxLog)
+        state.log.push_back(line.str());
+    std::fprintf(stderr, "scansim: query %s\n", line.str().c_str());
+
+    if (!state.passes.insert({from.sin_addr.s_addr, from.sin_port}).second)
+        return;
+    for (const Rule& rule : state.rules)
+        std::thread(Answer, rule, from).detach();
+}
+
+void OnControl(int fd, State& state)
+{
+    char data[512];
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    const ssize_t got = recvfrom(fd, data, sizeof data - 1, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+    if (got < 0)
+        return;
+    data[got] = '\0';
+    std::istringstream in(data);
+    std::string command;
+    in >> command;
+
+    std::string reply = "ok";
+    if (command == "reset")
+    {
+        state = State{};
+    }
+    else if (command == "rule")
+    {
+        Rule rule{};
+        if (ParseRule(in, rule))
+            state.rules.push_back(rule);
+        else
+            reply = "error: rule ADDR COUNT SIZE DELAYMS";
+    }
+    else if (command == "log")
+    {
+        std::ostringstream out;
+        out << state.log.size() << '\n';
+        for (const std::string& line : state.log)
+            out << line << '\n';
+        reply = out.str().substr(0, 60000);
+    }
+    else
+    {
+        reply = "error: unknown command";
+    }
+    sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+}
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    State state;
+    for (int i = 1; i + 1 < argc; i += 2)
+    {
+        std::string spec = argv[i + 1];
+        for (char& c : spec)
+            if (c == ':')
+                c = ' ';
+        std::istringstream in(spec);
+        Rule rule{};
+        if (std::strcmp(argv[i], "--rule") != 0 || !ParseRule(in, rule))
+        {
+            std::fprintf(stderr, "usage: scansim [--rule ADDR:COUNT:SIZE:DELAYMS ...]\n");
+            return 2;
+        }
+        state.rules.push_back(rule);
+    }
+
+    const int query = UdpSocket(htonl(INADDR_ANY), kQueryPort);
+    const int control = UdpSocket(htonl(INADDR_ANY), kControlPort);
+    if (query < 0 || control < 0)
+        return 1;
+    const int on = 1;
+    setsockopt(query, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+    std::fprintf(stderr, "scansim: listening on %d, control on %d\n", kQueryPort, kControlPort);
+
+    pollfd fds[2] = {{query, POLLIN, 0}, {control, POLLIN, 0}};
+    for (;;)
+    {
+        if (poll(fds, 2, -1) < 0)
+            continue;
+        if (fds[0].revents & POLLIN)
+            OnQuery(query, state);
+        if (fds[1].revents & POLLIN)
+            OnControl(control, state);
+    }
+}
