@@ -1,0 +1,22 @@
+// The isolated test network: the proof that this process is inside it, and
+// the control channel of the simulated scanners.
+#pragma once
+
+#include <string>
+
+// True when a UDP socket of this process would send from the rig's private
+// program-namespace address; otherwise why says what was seen.
+bool ProveIsolatedNetwork(std::string& why);
+
+// Sends one command to the simulator and returns its reply ("" on timeout).
+std::string SimulatorCommand(const std::string& command);
+// Forgets earlier rules and queries.
+bool SimulatorReset();
+bool SimulatorRule(const std::string& address, int count, int size, int delayMs);
+
+struct QueryLog
+{
+    int count = 0;
+    std::string lines;  // one "SRC:PORT DST LEN HEX" line per query
+};
+QueryLog SimulatorLog();

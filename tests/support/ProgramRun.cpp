@@ -1,0 +1,160 @@
+#include "ProgramRun.h"
+
+#include "Windows.h"
+
+#include <atomic>
+#include <fstream>
+
+std::string TestExeDir()
+{
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string dir = path;
+    return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+ProgramRun::ProgramRun(const std::string& dirName)
+{
+    static std::atomic<int> s_serial{0};
+    char temp[MAX_PATH] = {};
+    ::GetTempPathA(MAX_PATH, temp);
+    m_dir = std::string(temp) + dirName + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
+            std::to_string(++s_serial) + "\\";
+    ::CreateDirectoryA(m_dir.c_str(), nullptr);
+    ::CopyFileA((TestExeDir() + "ConnSetup.exe").c_str(), (m_dir + "ConnSetup.exe").c_str(), FALSE);
+}
+
+ProgramRun::~ProgramRun()
+{
+    if (m_pi.hProcess)
+    {
+        if (Running())
+        {
+            ::TerminateProcess(m_pi.hProcess, 99);
+            ::WaitForSingleObject(m_pi.hProcess, 5000);
+        }
+        ::CloseHandle(m_pi.hProcess);
+        ::CloseHandle(m_pi.hThread);
+    }
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA((m_dir + "*").c_str(), &fd);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+            ::DeleteFileA((m_dir + fd.cFileName).c_str());
+        while (::FindNextFileA(hFind, &fd));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryA(m_dir.c_str());
+}
+
+void ProgramRun::WriteFile(const std::string& name, const std::string& content) const
+{
+    std::ofstream out(m_dir + name, std::ios::binary);
+    out << content;
+}
+
+void ProgramRun::CopyBeside(const std::string& name) const
+{
+    ::CopyFileA((TestExeDir() + name).c_str(), (m_dir + name).c_str(), FALSE);
+}
+
+bool ProgramRun::Start()
+{
+    std::string commandLine = "\"" + m_dir + "ConnSetup.exe\"";
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    return ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si,
+                            &m_pi) != FALSE;
+}
+
+bool ProgramRun::WaitForDialog(DWORD timeoutMs)
+{
+    return WaitFor(
+        [this] {
+            for (HWND hWnd : DialogWindowsOf(m_pi.dwProcessId))
+            {
+                if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, 522))
+                {
+                    m_hDialog = hWnd;
+                    return true;
+                }
+            }
+            return !Running();
+        },
+        timeoutMs) && m_hDialog != nullptr;
+}
+
+bool ProgramRun::WaitForExit(DWORD timeoutMs)
+{
+    return ::WaitForSingleObject(m_pi.hProcess, timeoutMs) == WAIT_OBJECT_0;
+}
+
+bool ProgramRun::Running() const
+{
+    return m_pi.hProcess && ::WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT;
+}
+
+DWORD ProgramRun::ExitCode() const
+{
+    DWORD code = 0;
+    ::GetExitCodeProcess(m_pi.hProcess, &code);
+    return code;
+}
+
+std::string ProgramRun::Text(int id) const
+{
+    return TextOf(Item(id));
+}
+
+HWND ProgramRun::Focus() const
+{
+    GUITHREADINFO info{};
+    info.cbSize = sizeof info;
+    ::GetGUIThreadInfo(m_pi.dwThreadId, &info);
+    return info.hwndFocus;
+}
+
+std::vector<std::string> ProgramRun::Entries() const
+{
+    std::vector<std::string> entries;
+    const HWND hList = Item(30);
+    const int count = static_cast<int>(::SendMessageW(hList, CB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
+    {
+        // Asked for in UTF-16: the ANSI form comes back as UTF-16 across processes under Wine.
+        wchar_t text[256] = {};
+        const int length = static_cast<int>(::SendMessageW(hList, CB_GETLBTEXTLEN, i, 0));
+        if (length < 0 || length >= 256)
+            return entries;
+        ::SendMessageW(hList, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(text));
+        char utf8[1024] = {};
+        ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+        entries.push_back(utf8);
+    }
+    return entries;
+}
+
+int ProgramRun::Selection() const
+{
+    return static_cast<int>(::SendMessageW(Item(30), CB_GETCURSEL, 0, 0));
+}
+
+void ProgramRun::Command(int id, int code) const
+{
+    ::PostMessageA(m_hDialog, WM_COMMAND, MAKEWPARAM(id, code), reinterpret_cast<LPARAM>(Item(id)));
+}
+
+void ProgramRun::Key(UINT vk) const
+{
+    HWND target = Focus();
+    if (!target)
+        target = m_hDialog;
+    ::PostMessageA(target, WM_KEYDOWN, vk, 1);
+    ::PostMessageA(target, WM_KEYUP, vk, 0xC0000001);
+}
+
+void ProgramRun::SetFocusTo(int id) const
+{
+    ::SendMessageA(m_hDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+}

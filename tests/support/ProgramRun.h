@@ -1,0 +1,56 @@
+// Runs the real ConnSetup.exe from a fresh program directory of its own and
+// drives its dialog by window messages.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+class ProgramRun
+{
+public:
+    // dirName: a name for the program directory (may hold any ANSI bytes).
+    explicit ProgramRun(const std::string& dirName = "cs-run");
+    ~ProgramRun();
+    ProgramRun(const ProgramRun&) = delete;
+    ProgramRun& operator=(const ProgramRun&) = delete;
+
+    const std::string& Dir() const { return m_dir; }
+    void WriteFile(const std::string& name, const std::string& content) const;
+    // Copies a file that lies beside the test exe (a language library).
+    void CopyBeside(const std::string& name) const;
+
+    bool Start();
+    // Waits for the connection dialog to be shown; false after timeoutMs.
+    bool WaitForDialog(DWORD timeoutMs = 15000);
+    // Waits for the process to end; false after timeoutMs.
+    bool WaitForExit(DWORD timeoutMs = 10000);
+    bool Running() const;
+    DWORD ExitCode() const;
+    DWORD ProcessId() const { return m_pi.dwProcessId; }
+    DWORD ThreadId() const { return m_pi.dwThreadId; }
+
+    HWND Dialog() const { return m_hDialog; }
+    HWND Item(int id) const { return ::GetDlgItem(m_hDialog, id); }
+    std::string Text(int id) const;
+    bool Enabled(int id) const { return ::IsWindowEnabled(Item(id)) != FALSE; }
+    bool Visible(int id) const { return ::IsWindowVisible(Item(id)) != FALSE; }
+    HWND Focus() const;
+    // The device list's entries and selection.
+    std::vector<std::string> Entries() const;
+    int Selection() const;
+
+    void Command(int id, int code = BN_CLICKED) const;
+    // A key press as the dialog's modal loop receives it, on the focused control.
+    void Key(UINT vk) const;
+    void SetFocusTo(int id) const;
+
+private:
+    std::string m_dir;
+    PROCESS_INFORMATION m_pi{};
+    HWND m_hDialog = nullptr;
+};
+
+// The directory of the running test exe, with its backslash.
+std::string TestExeDir();

@@ -1,0 +1,64 @@
+#include "framework/Sockets.h"
+
+#include <gtest/gtest.h>
+
+namespace
+{
+// What the fake socket layer grants, and what it was asked.
+int g_result;
+WORD g_granted;
+WORD g_requested;
+int g_cleanups;
+
+int PASCAL FakeStartup(WORD requested, LPWSADATA data)
+{
+    g_requested = requested;
+    data->wVersion = g_granted;
+    data->wHighVersion = g_granted;
+    return g_result;
+}
+
+int PASCAL FakeCleanup()
+{
+    ++g_cleanups;
+    return 0;
+}
+
+bool StartWith(int result, WORD granted)
+{
+    g_result = result;
+    g_granted = granted;
+    g_requested = 0;
+    g_cleanups = 0;
+    return AfxSocketInit(FakeStartup, FakeCleanup);
+}
+}  // namespace
+
+TEST(AfxSocketInit, AsksForOnePointOneAndKeepsTheLayerWhenGrantedExactly)
+{
+    EXPECT_TRUE(StartWith(0, MAKEWORD(1, 1)));
+    EXPECT_EQ(0x0101, g_requested);
+    EXPECT_EQ(0, g_cleanups);
+}
+
+TEST(AfxSocketInit, ReleasesALayerThatGrantedAnotherVersion)
+{
+    EXPECT_FALSE(StartWith(0, MAKEWORD(1, 0)));
+    EXPECT_EQ(1, g_cleanups);
+    EXPECT_FALSE(StartWith(0, MAKEWORD(2, 2)));
+    EXPECT_EQ(1, g_cleanups);
+    EXPECT_FALSE(StartWith(0, MAKEWORD(2, 1)));
+    EXPECT_EQ(1, g_cleanups);
+}
+
+TEST(AfxSocketInit, ReleasesNothingWhenTheRequestFailed)
+{
+    EXPECT_FALSE(StartWith(WSAVERNOTSUPPORTED, MAKEWORD(1, 1)));
+    EXPECT_EQ(0, g_cleanups);
+}
+
+TEST(AfxSocketInit, TheRealLayerGrantsOnePointOne)
+{
+    ASSERT_TRUE(AfxSocketInit());
+    WSACleanup();
+}

@@ -1,0 +1,8 @@
+// Entry of the unit tests; none of them opens a socket.
+#include <gtest/gtest.h>
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
