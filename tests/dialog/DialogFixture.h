@@ -1,0 +1,62 @@
+// Shared set-up of the tests that drive the real program.
+#pragma once
+
+#include "support/ProgramRun.h"
+#include "support/Registry.h"
+#include "support/Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+constexpr int kOk = 522;
+constexpr int kDiscover = 518;
+constexpr int kCancel = 519;
+constexpr int kList = 30;
+constexpr int kUsb = 538;
+constexpr int kLabel = 520;
+constexpr int kNoShow = 1000;
+
+class DialogTest : public ::testing::Test
+{
+protected:
+    // A twain.ini naming maker and model (none when maker is empty), the
+    // English library beside the program, and the stored settings removed.
+    void Prepare(const std::string& maker, const std::string& model, const std::string& country = "ENG")
+    {
+        m_maker = maker.empty() ? "ORVEL" : maker;
+        m_model = model.empty() ? "QX7S&QN8S" : model;
+        DeleteKeyTree("SOFTWARE\\" + m_maker);
+        if (!maker.empty())
+            run.WriteFile("twain.ini", "[MODEL]\r\nMFG=" + maker + "\r\nMDL=" + model + "\r\nCOUNTRY=" + country + "\r\n");
+        run.CopyBeside("ENG.dll");
+    }
+
+    void StartDialog()
+    {
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.WaitForDialog()) << "the dialog did not show";
+    }
+
+    // The dialog is still there a while after something that must not close it.
+    bool StaysOpen()
+    {
+        ::Sleep(300);
+        return run.Running() && ::IsWindowVisible(run.Dialog());
+    }
+
+    bool EndsWith(DWORD result)
+    {
+        return run.WaitForExit() && run.ExitCode() == result;
+    }
+
+    std::string Key() const { return SettingsPath(m_maker, m_model); }
+    StoredValue Value(const char* name) const { return ReadValue(Key(), name); }
+
+    void TearDown() override { DeleteKeyTree("SOFTWARE\\" + m_maker); }
+
+    ProgramRun run;
+    std::string m_maker;
+    std::string m_model;
+};

@@ -1,0 +1,136 @@
+#include "DialogFixture.h"
+
+TEST_F(DialogTest, FirstRunShowsTheDefaultModelInNetworkMode)
+{
+    Prepare("", "");
+    StartDialog();
+    EXPECT_EQ("QX7S&QN8S", TextOf(run.Dialog()));
+    EXPECT_EQ(run.Item(kOk), run.Focus());
+    EXPECT_EQ(std::vector<std::string>({""}), run.Entries());
+    EXPECT_EQ(0, run.Selection());
+    EXPECT_TRUE(run.Enabled(kDiscover));
+    EXPECT_TRUE(run.Enabled(kList));
+    ASSERT_NE(nullptr, run.Item(kUsb));
+    ASSERT_NE(nullptr, run.Item(kNoShow));
+    EXPECT_FALSE(run.Visible(kUsb));
+    EXPECT_FALSE(run.Visible(kNoShow));
+    EXPECT_EQ(BST_UNCHECKED, ::SendMessageW(run.Item(kUsb), BM_GETCHECK, 0, 0));
+
+    const LONG style = ::GetWindowLongA(run.Dialog(), GWL_STYLE);
+    EXPECT_EQ(0, style & WS_SYSMENU);
+    EXPECT_NE(0, style & WS_CAPTION);
+    EXPECT_NE(0, ::GetWindowLongA(run.Dialog(), GWL_EXSTYLE) & WS_EX_APPWINDOW);
+}
+
+TEST_F(DialogTest, ControlsStandInTemplateOrderWithTheirStyles)
+{
+    Prepare("T-Layout", "M1");
+    StartDialog();
+    std::vector<int> order;
+    for (HWND h = ::GetWindow(run.Dialog(), GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
+        order.push_back(::GetDlgCtrlID(h));
+    EXPECT_EQ(std::vector<int>({kOk, kDiscover, kCancel, kList, kUsb, kLabel, kNoShow}), order);
+
+    auto style = [this](int id) { return static_cast<DWORD>(::GetWindowLongA(run.Item(id), GWL_STYLE)); };
+    for (int id : {kOk, kDiscover, kCancel})
+    {
+        EXPECT_EQ(static_cast<DWORD>(BS_PUSHBUTTON), style(id) & 0x0F) << id;  // none is the default button
+        EXPECT_NE(0u, style(id) & WS_TABSTOP) << id;
+    }
+    EXPECT_EQ(static_cast<DWORD>(CBS_DROPDOWNLIST), style(kList) & 0x03);
+    EXPECT_EQ(0u, style(kList) & CBS_SORT);
+    EXPECT_EQ(static_cast<DWORD>(BS_AUTOCHECKBOX), style(kUsb) & 0x0F);
+    EXPECT_NE(0u, style(kUsb) & WS_TABSTOP);
+    EXPECT_EQ(static_cast<DWORD>(BS_AUTOCHECKBOX), style(kNoShow) & 0x0F);
+    EXPECT_EQ(0u, style(kNoShow) & WS_TABSTOP);
+    EXPECT_NE(0u, style(kLabel) & WS_GROUP);
+}
+
+TEST_F(DialogTest, TheProfileNamesTheModelAndAnAmpersandStaysLiteral)
+{
+    Prepare("T-Title", "Scan & Go 5");
+    StartDialog();
+    EXPECT_EQ("Scan & Go 5", TextOf(run.Dialog()));
+    run.Command(kCancel);
+    EXPECT_TRUE(EndsWith(IDNO));
+}
+
+TEST_F(DialogTest, TheDialogIsCentredOnTheWorkArea)
+{
+    Prepare("T-Centre", "M1");
+    StartDialog();
+    RECT dlg;
+    ::GetWindowRect(run.Dialog(), &dlg);
+    RECT work;
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    EXPECT_NEAR((work.left + work.right) / 2, (dlg.left + dlg.right) / 2, 2);
+    EXPECT_NEAR((work.top + work.bottom) / 2, (dlg.top + dlg.bottom) / 2, 2);
+}
+
+TEST_F(DialogTest, OkAndCancelButtonsEndTheProgram)
+{
+    Prepare("T-Close", "M1");
+    StartDialog();
+    run.Command(kOk);
+    EXPECT_TRUE(EndsWith(IDOK));
+
+    ProgramRun second;
+    second.CopyBeside("ENG.dll");
+    second.WriteFile("twain.ini", "[MODEL]\nMFG=T-Close\nMDL=M1\n");
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.WaitForDialog());
+    second.Command(kCancel);
+    EXPECT_TRUE(second.WaitForExit());
+    EXPECT_EQ(static_cast<DWORD>(IDNO), second.ExitCode());
+}
+
+TEST_F(DialogTest, EscapeCancelAndCloseRequestsNeverEndIt)
+{
+    Prepare("T-Escape", "M1");
+    StartDialog();
+    run.Key(VK_ESCAPE);
+    EXPECT_TRUE(StaysOpen());
+    ::PostMessageA(run.Dialog(), WM_COMMAND, IDCANCEL, 0);
+    EXPECT_TRUE(StaysOpen());
+    ::PostMessageA(run.Dialog(), WM_CLOSE, 0, 0);
+    EXPECT_TRUE(StaysOpen());
+    ::PostMessageA(run.Dialog(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_TRUE(StaysOpen());
+}
+
+TEST_F(DialogTest, EnterOnTheListIsTheDefaultCommand)
+{
+    Prepare("T-Enter", "M1");
+    StartDialog();
+    run.SetFocusTo(kList);
+    ASSERT_TRUE(WaitFor([this] { return run.Focus() == run.Item(kList); }, 3000));
+    run.Key(VK_RETURN);
+    EXPECT_TRUE(EndsWith(IDOK));
+    EXPECT_TRUE(ValueNames(Key()).empty()) << "the default command stores nothing";
+}
+
+TEST_F(DialogTest, EnterOnAFocusedPushButtonPressesIt)
+{
+    Prepare("T-EnterBtn", "M1");
+    StartDialog();
+    run.SetFocusTo(kCancel);
+    ASSERT_TRUE(WaitFor([this] { return run.Focus() == run.Item(kCancel); }, 3000));
+    run.Key(VK_RETURN);
+    EXPECT_TRUE(EndsWith(IDNO));
+}
+
+TEST_F(DialogTest, F1AsksForHelpAndSaysWhenItCannot)
+{
+    Prepare("T-Help", "M1");
+    StartDialog();
+    run.Key(VK_F1);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(run.ProcessId(), "ConnSetup")) != nullptr; }, 5000));
+    const MessageBoxSeen seen = ReadMessageBox(box);
+    EXPECT_EQ("Failed to launch help.", seen.text);
+    EXPECT_EQ(run.Dialog(), seen.owner);
+    EXPECT_FALSE(::IsWindowEnabled(run.Dialog()));
+    ASSERT_TRUE(CloseMessageBox(box));
+    EXPECT_TRUE(StaysOpen());
+    EXPECT_TRUE(::IsWindowEnabled(run.Dialog()));
+}
