@@ -23,14 +23,16 @@ class DialogTest : public ::testing::Test
 protected:
     // A twain.ini naming maker and model (none when maker is empty), the
     // English library beside the program, and the stored settings removed.
-    void Prepare(const std::string& maker, const std::string& model, const std::string& country = "ENG")
+    void Prepare(const std::string& maker, const std::string& model, const std::string& country = "ENG",
+                 bool withLibrary = true)
     {
         m_maker = maker.empty() ? "ORVEL" : maker;
         m_model = model.empty() ? "QX7S&QN8S" : model;
         DeleteKeyTree("SOFTWARE\\" + m_maker);
         if (!maker.empty())
             run.WriteFile("twain.ini", "[MODEL]\r\nMFG=" + maker + "\r\nMDL=" + model + "\r\nCOUNTRY=" + country + "\r\n");
-        run.CopyBeside("ENG.dll");
+        if (withLibrary)
+            run.CopyBeside(country + ".dll");
     }
 
     void StartDialog()

@@ -13,7 +13,8 @@ std::string TestExeDir()
     return dir.substr(0, dir.find_last_of('\\') + 1);
 }
 
-ProgramRun::ProgramRun(const std::string& dirName)
+ProgramRun::ProgramRun(const std::string& dirName, const std::string& exeName)
+    : m_exe(exeName)
 {
     static std::atomic<int> s_serial{0};
     char temp[MAX_PATH] = {};
@@ -21,7 +22,7 @@ ProgramRun::ProgramRun(const std::string& dirName)
     m_dir = std::string(temp) + dirName + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
             std::to_string(++s_serial) + "\\";
     ::CreateDirectoryA(m_dir.c_str(), nullptr);
-    ::CopyFileA((TestExeDir() + "ConnSetup.exe").c_str(), (m_dir + "ConnSetup.exe").c_str(), FALSE);
+    ::CopyFileA((TestExeDir() + "ConnSetup.exe").c_str(), (m_dir + m_exe).c_str(), FALSE);
 }
 
 ProgramRun::~ProgramRun()
@@ -61,7 +62,7 @@ void ProgramRun::CopyBeside(const std::string& name) const
 
 bool ProgramRun::Start()
 {
-    std::string commandLine = "\"" + m_dir + "ConnSetup.exe\"";
+    std::string commandLine = "\"" + m_dir + m_exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
     return ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si,

@@ -10,8 +10,8 @@
 class ProgramRun
 {
 public:
-    // dirName: a name for the program directory (may hold any ANSI bytes).
-    explicit ProgramRun(const std::string& dirName = "cs-run");
+    // dirName and exeName may hold any bytes of the ANSI code page.
+    explicit ProgramRun(const std::string& dirName = "cs-run", const std::string& exeName = "ConnSetup.exe");
     ~ProgramRun();
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
@@ -48,6 +48,7 @@ public:
 
 private:
     std::string m_dir;
+    std::string m_exe;
     PROCESS_INFORMATION m_pi{};
     HWND m_hDialog = nullptr;
 };

@@ -72,7 +72,6 @@ MessageBoxSeen ReadMessageBox(HWND hBox)
     seen.caption = TextOf(hBox);
     seen.text = TextOf(::GetDlgItem(hBox, 0xFFFF));
     seen.owner = ::GetWindow(hBox, GW_OWNER);
-    seen.style = static_cast<DWORD>(::GetWindowLongA(hBox, GWL_STYLE));
     return seen;
 }
 

@@ -21,7 +21,6 @@ struct MessageBoxSeen
     std::string caption;
     std::string text;
     HWND owner;
-    DWORD style;
 };
 
 // The first visible message box of processId with the given caption (any
