@@ -2,16 +2,17 @@
 //
 // Listens for discovery queries on UDP 3121 and answers them as told over a
 // control port: from which local address, how many datagrams, how large,
-// after what delay. Each rule answers every new pass (a query from an
+// after what delay and how far apart. Each rule answers every new pass (a query from an
 // address and port not seen before) once. Every query is logged with its
 // bytes, its source and the destination address it was sent to.
 //
-//   scansim [--rule ADDR:COUNT:SIZE:DELAYMS ...]    rules given at start
+//   scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...]    rules given at start
 //
 // Control port 3120, one text datagram per command, answered with "ok" or
 // the requested text:
 //   reset                        forget rules, passes and log
-//   rule ADDR COUNT SIZE DELAYMS add a rule
+//   rule ADDR COUNT SIZE DELAYMS [GAPUS]
+//                                add a rule (GAPUS: microseconds between datagrams)
 //   log                          "N" then one line per query:
 //                                "SRC:PORT DST LEN HEXBYTES"
 #include <arpa/inet.h>
@@ -22,6 +23,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <set>
 #include <sstream>
@@ -44,6 +46,7 @@ struct Rule
     int count;
     int size;
     int delayMs;
+    int gapUs;
 };
 
 struct State
@@ -75,11 +78,16 @@ int UdpSocket(in_addr_t address, int port)
 
 bool ParseRule(std::istream& in, Rule& rule)
 {
-    in >> rule.address >> rule.count >> rule.size >> rule.delayMs;
+    if (!(in >> rule.address >> rule.count >> rule.size >> rule.delayMs))
+        return false;
+    std::string gap;  // optional
+    in >> gap;
+    char* end = nullptr;
+    rule.gapUs = gap.empty() ? 0 : static_cast<int>(std::strtol(gap.c_str(), &end, 10));
     in_addr probe{};
-    return !in.fail() && inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 && rule.count >= 0 &&
-           rule.count <= kMaxCount && rule.size >= 0 && rule.size <= kMaxSize && rule.delayMs >= 0 &&
-           rule.delayMs <= 10000;
+    return (gap.empty() || *end == '\0') && inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 &&
+           rule.count >= 0 && rule.count <= kMaxCount && rule.size >= 0 && rule.size <= kMaxSize &&
+           rule.delayMs >= 0 && rule.delayMs <= 10000 && rule.gapUs >= 0 && rule.gapUs <= 1000000;
 }
 
 // Sends a rule's answers from its address to the querying socket.
@@ -93,7 +101,11 @@ void Answer(Rule rule, sockaddr_in to)
         return;
     std::vector<char> payload(static_cast<size_t>(rule.size), 'A');
     for (int i = 0; i < rule.count; ++i)
+    {
+        if (i && rule.gapUs)
+            std::this_thread::sleep_for(std::chrono::microseconds(rule.gapUs));
         sendto(fd, payload.data(), payload.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    }
     close(fd);
 }
 
@@ -165,7 +177,7 @@ void OnControl(int fd, State& state)
         if (ParseRule(in, rule))
             state.rules.push_back(rule);
         else
-            reply = "error: rule ADDR COUNT SIZE DELAYMS";
+            reply = "error: rule ADDR COUNT SIZE DELAYMS [GAPUS]";
     }
     else if (command == "log")
     {
@@ -196,7 +208,7 @@ int main(int argc, char** argv)
         Rule rule{};
         if (std::strcmp(argv[i], "--rule") != 0 || !ParseRule(in, rule))
         {
-            std::fprintf(stderr, "usage: scansim [--rule ADDR:COUNT:SIZE:DELAYMS ...]\n");
+            std::fprintf(stderr, "usage: scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...]\n");
             return 2;
         }
         state.rules.push_back(rule);

@@ -80,10 +80,10 @@ bool SimulatorReset()
     return SimulatorCommand("reset") == "ok";
 }
 
-bool SimulatorRule(const std::string& address, int count, int size, int delayMs)
+bool SimulatorRule(const std::string& address, int count, int size, int delayMs, int gapUs)
 {
     std::ostringstream command;
-    command << "rule " << address << ' ' << count << ' ' << size << ' ' << delayMs;
+    command << "rule " << address << ' ' << count << ' ' << size << ' ' << delayMs << ' ' << gapUs;
     return SimulatorCommand(command.str()) == "ok";
 }
 

@@ -12,7 +12,8 @@ bool ProveIsolatedNetwork(std::string& why);
 std::string SimulatorCommand(const std::string& command);
 // Forgets earlier rules and queries.
 bool SimulatorReset();
-bool SimulatorRule(const std::string& address, int count, int size, int delayMs);
+// count datagrams of size bytes from address, delayMs after the query, gapUs apart.
+bool SimulatorRule(const std::string& address, int count, int size, int delayMs, int gapUs = 0);
 
 struct QueryLog
 {

@@ -1,0 +1,139 @@
+// Discovery passes on the isolated test network, against the simulated scanners.
+#include "discovery/DeviceFinder.h"
+
+#include "support/Network.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace
+{
+const char kDevice[] = "192.168.123.123";  // 15 characters
+const char kA[] = "192.168.123.11";
+const char kB[] = "192.168.123.12";
+const char kC[] = "192.168.123.13";
+
+class DeviceFinderTest : public ::testing::Test
+{
+protected:
+    void SetUp() override { ASSERT_TRUE(SimulatorReset()) << "the simulator does not answer"; }
+
+    // One pass; the results buffer has a guard zone behind its 5100 bytes.
+    std::string Pass()
+    {
+        std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
+        std::memset(m_buffer + CDeviceFinder::kResultsSize, 'G', kGuard);
+        CDeviceFinder finder;
+        finder.Discover(m_buffer);
+        EXPECT_FALSE(finder.IsOpen());
+        EXPECT_EQ(std::string(kGuard, 'G'), std::string(m_buffer + CDeviceFinder::kResultsSize, kGuard));
+        return std::string(m_buffer, strnlen(m_buffer, CDeviceFinder::kResultsSize));
+    }
+
+    static std::vector<std::string> Lines(const std::string& text)
+    {
+        std::vector<std::string> lines;
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+        return lines;
+    }
+
+    static constexpr int kGuard = 64;
+    char m_buffer[CDeviceFinder::kResultsSize + kGuard];
+};
+}  // namespace
+
+TEST_F(DeviceFinderTest, NoAnswerLeavesTheBufferEmpty)
+{
+    EXPECT_EQ("", Pass());
+    char entry[CDeviceFinder::kEntrySize] = "untouched";
+    EXPECT_EQ(nullptr, CDeviceFinder::NextEntry(m_buffer, entry));
+    EXPECT_STREQ("untouched", entry);
+}
+
+TEST_F(DeviceFinderTest, TheQueryIsTenBytesToTheBroadcastAddressOncePerLocalAddress)
+{
+    Pass();
+    const QueryLog log = SimulatorLog();
+    // The program's namespace has three interfaces, so three local addresses.
+    ASSERT_EQ(3, log.count);
+    std::string port;
+    for (const std::string& line : Lines(log.lines))
+    {
+        std::istringstream in(line);
+        std::string source, destination, length, bytes;
+        in >> source >> destination >> length >> bytes;
+        EXPECT_EQ("255.255.255.255", destination);
+        EXPECT_EQ("10", length);
+        EXPECT_EQ("49534f5256454c515838", bytes);  // "ISORVELQX8", no terminator
+        EXPECT_EQ(0u, source.find("192.168.123.1:"));
+        // All from the one socket of the pass.
+        if (port.empty())
+            port = source;
+        EXPECT_EQ(port, source);
+    }
+}
+
+TEST_F(DeviceFinderTest, OneAnswerIsItsAddressAndASeparator)
+{
+    ASSERT_TRUE(SimulatorRule(kA, 1, 12, 0));
+    EXPECT_EQ("192.168.123.11@", Pass());
+    char entry[CDeviceFinder::kEntrySize] = {};
+    char* next = CDeviceFinder::NextEntry(m_buffer, entry);
+    EXPECT_STREQ(kA, entry);
+    ASSERT_NE(nullptr, next);
+    EXPECT_EQ('\0', *next);
+    EXPECT_EQ(nullptr, CDeviceFinder::NextEntry(next, entry));
+}
+
+TEST_F(DeviceFinderTest, AnswersAreRecordedInOrderOfArrivalWithDuplicates)
+{
+    ASSERT_TRUE(SimulatorRule(kC, 1, 4, 50));
+    ASSERT_TRUE(SimulatorRule(kA, 1, 4, 300));
+    ASSERT_TRUE(SimulatorRule(kB, 2, 4, 600));
+    EXPECT_EQ("192.168.123.13@192.168.123.11@192.168.123.12@192.168.123.12@", Pass());
+}
+
+TEST_F(DeviceFinderTest, AnyContentFromOneTo1024BytesCountsAndNothingElse)
+{
+    ASSERT_TRUE(SimulatorRule(kA, 1, 0, 50));     // empty: not an answer
+    ASSERT_TRUE(SimulatorRule(kB, 1, 1, 300));
+    ASSERT_TRUE(SimulatorRule(kC, 1, 1024, 600));
+    ASSERT_TRUE(SimulatorRule(kDevice, 1, 1025, 900));  // too long for the receive buffer
+    EXPECT_EQ("192.168.123.12@192.168.123.13@", Pass());
+}
+
+TEST_F(DeviceFinderTest, AFullBufferEndsTheReceiverCleanly)
+{
+    // 16 bytes per entry: 318 fit while at least 20 bytes are left; the 319th
+    // ends the receiver. Paced, so that none is lost on the way.
+    ASSERT_TRUE(SimulatorRule(kDevice, 330, 8, 0, 2000));
+    const std::string text = Pass();
+    ASSERT_EQ(318u * 16, text.size());
+    for (size_t at = 0; at < text.size(); at += 16)
+        ASSERT_EQ("192.168.123.123@", text.substr(at, 16)) << "at " << at;
+    EXPECT_EQ('\0', m_buffer[318 * 16]);
+}
+
+TEST_F(DeviceFinderTest, WithoutASocketThePassIsOnlyTheSettlingPause)
+{
+    ASSERT_EQ(0, ::WSACleanup());  // this process's one start-up: sockets now fail
+    std::memset(m_buffer, 'x', CDeviceFinder::kResultsSize);
+    m_buffer[CDeviceFinder::kResultsSize - 1] = '\0';
+    const DWORD start = ::GetTickCount();
+    CDeviceFinder finder;
+    finder.Discover(m_buffer);
+    const DWORD elapsed = ::GetTickCount() - start;
+    WSADATA data;
+    ASSERT_EQ(0, ::WSAStartup(MAKEWORD(1, 1), &data));
+    EXPECT_FALSE(finder.IsOpen());
+    EXPECT_GE(elapsed, 450u);
+    EXPECT_LT(elapsed, 1900u) << "the collection window ran without a socket";
+    EXPECT_EQ(std::string(CDeviceFinder::kResultsSize - 1, 'x'), std::string(m_buffer));
+    EXPECT_EQ(0, SimulatorLog().count);
+}
