@@ -1,0 +1,17 @@
+// The yardstick for the launch benchmark: a bare Win32 dialog of the same size.
+#include <windows.h>
+
+static INT_PTR CALLBACK BareProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL)
+    {
+        EndDialog(hDlg, IDCANCEL);
+        return TRUE;
+    }
+    return message == WM_INITDIALOG;
+}
+
+int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
+{
+    return static_cast<int>(DialogBoxParamA(hInstance, MAKEINTRESOURCEA(1), nullptr, BareProc, 0));
+}
