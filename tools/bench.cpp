@@ -28,9 +28,8 @@ double ProcessCpuSeconds()
 {
     FILETIME created, exited, kernel, user;
     ::GetProcessTimes(::GetCurrentProcess(), &created, &exited, &kernel, &user);
-    auto seconds = [](const FILETIME& t) {
-        return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
-    };
+    auto seconds = [](const FILETIME& t)
+    { return static_cast<double>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7; };
     return seconds(kernel) + seconds(user);
 }
 
@@ -65,9 +64,8 @@ void BenchPass()
         wall.push_back(Now() - t0);
         cpu.push_back(ProcessCpuSeconds() - c0);
     }
-    std::printf("pass: wall median %.3f s (min %.3f, max %.3f; goal 2.500 +- 2%%), CPU median %.3f s\n",
-                Median(wall), *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()),
-                Median(cpu));
+    std::printf("pass: wall median %.3f s (min %.3f, max %.3f; goal 2.500 +- 2%%), CPU median %.3f s\n", Median(wall),
+                *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()), Median(cpu));
 }
 
 void BenchBurst()
@@ -94,12 +92,15 @@ double LaunchTime(const std::string& exe, int controlId)
     if (!run.Start())
         return -1;
     HWND shown = nullptr;
-    WaitFor([&] {
-        for (HWND h : DialogWindowsOf(run.ProcessId()))
-            if (::IsWindowVisible(h) && ::GetDlgItem(h, controlId))
-                shown = h;
-        return shown != nullptr;
-    }, 20000);
+    WaitFor(
+        [&]
+        {
+            for (HWND h : DialogWindowsOf(run.ProcessId()))
+                if (::IsWindowVisible(h) && ::GetDlgItem(h, controlId))
+                    shown = h;
+            return shown != nullptr;
+        },
+        20000);
     const double t = Now() - t0;
     ::PostMessageA(shown, WM_COMMAND, IDCANCEL, 0);
     return shown ? t : -1;
@@ -142,8 +143,8 @@ void BenchResponsive()
         ++samples;
         ::Sleep(5);
     }
-    std::printf("responsive: worst answer %.1f ms over %d messages during a pass (goal under 50 ms)\n",
-                worst * 1000, samples);
+    std::printf("responsive: worst answer %.1f ms over %d messages during a pass (goal under 50 ms)\n", worst * 1000,
+                samples);
     run.Command(519);
     HKEY hKey;
     if (::RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE", 0, KEY_ALL_ACCESS, &hKey) == ERROR_SUCCESS)

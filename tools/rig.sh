@@ -60,6 +60,7 @@ rig_require_isolated() {
 # --- set-up and tear-down ---------------------------------------------------
 
 RIG_PIDS=()
+RIG_PREFIXES=()
 
 rig_exec() {
     ip netns exec "$RIG_NS" env \
@@ -117,8 +118,12 @@ rig_xvfb_up() {
     rig_log "Xvfb on $RIG_DISPLAY"
 }
 
+# rig_wine_up [PREFIX [ARCH]]: a private Wine prefix (default build/wine,
+# 32-bit) whose wineserver runs inside the program namespace.
 rig_wine_up() {
-    export WINEPREFIX=$RIG_BUILD/wine
+    export WINEPREFIX=${1:-$RIG_BUILD/wine}
+    local arch=${2:-win32}
+    RIG_PREFIXES+=("$WINEPREFIX")
     # A wineserver of this prefix started elsewhere would create our sockets
     # in its own namespace: stop it, so the first Wine process below starts
     # a new one inside ours.
@@ -132,7 +137,7 @@ rig_wine_up() {
         rig_log "a wineserver of $WINEPREFIX is still running"
         return 1
     fi
-    rig_exec wineboot -i >/dev/null 2>&1 || true
+    rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
     rig_exec wine regedit /S "$RIG_ROOT/tools/wine-settings.reg" >/dev/null 2>&1
     rig_exec "$RIG_ROOT/tools/wine-run" --check || return 1
     # The proof the guide asks for: where would a socket of a Wine program send from?
@@ -142,7 +147,7 @@ rig_wine_up() {
         rig_log "refusing: a Wine socket would send from '${seen:-nowhere}', not $RIG_HOST_ADDR"
         return 1
     fi
-    rig_log "Wine prefix $WINEPREFIX runs inside $RIG_NS (sockets send from $seen)"
+    rig_log "Wine prefix $WINEPREFIX ($arch) runs inside $RIG_NS (sockets send from $seen)"
 }
 
 rig_up() {
@@ -153,10 +158,11 @@ rig_up() {
 }
 
 rig_down() {
-    local pid
-    if [ -n "${WINEPREFIX:-}" ]; then
-        wineserver -k 2>/dev/null || true
-    fi
+    local pid prefix
+    for prefix in "${RIG_PREFIXES[@]}"; do
+        WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+    done
+    RIG_PREFIXES=()
     for pid in "${RIG_PIDS[@]}"; do
         kill "$pid" 2>/dev/null || true
         wait "$pid" 2>/dev/null || true

@@ -85,9 +85,9 @@ bool ParseRule(std::istream& in, Rule& rule)
     char* end = nullptr;
     rule.gapUs = gap.empty() ? 0 : static_cast<int>(std::strtol(gap.c_str(), &end, 10));
     in_addr probe{};
-    return (gap.empty() || *end == '\0') && inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 &&
-           rule.count >= 0 && rule.count <= kMaxCount && rule.size >= 0 && rule.size <= kMaxSize &&
-           rule.delayMs >= 0 && rule.delayMs <= 10000 && rule.gapUs >= 0 && rule.gapUs <= 1000000;
+    return (gap.empty() || *end == '\0') && inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 && rule.count >= 0 &&
+           rule.count <= kMaxCount && rule.size >= 0 && rule.size <= kMaxSize && rule.delayMs >= 0 &&
+           rule.delayMs <= 10000 && rule.gapUs >= 0 && rule.gapUs <= 1000000;
 }
 
 // Sends a rule's answers from its address to the querying socket.

@@ -40,8 +40,7 @@ void CProfileIni::SetPath(const char* path)
     }
 }
 
-std::unique_ptr<char[]> CProfileIni::ReadString(const char* section, const char* key,
-                                                const char* defaultText) const
+std::unique_ptr<char[]> CProfileIni::ReadString(const char* section, const char* key, const char* defaultText) const
 {
     // Without a file to read there is nothing but the default.
     if (!section || !key || !m_pszPath)

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
-using ProfileReaderFn = DWORD (WINAPI*)(LPCSTR section, LPCSTR key, LPCSTR defaultText,
-                                        LPSTR buffer, DWORD size, LPCSTR fileName);
+using ProfileReaderFn = DWORD(WINAPI*)(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
+                                       LPCSTR fileName);
 
 class CProfileIni
 {

@@ -26,8 +26,8 @@ bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey)
             continue;
         HKEY hKey = nullptr;
         DWORD disposition = 0;
-        if (::RegCreateKeyExA(root.hKey, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                              KEY_ALL_ACCESS, nullptr, &hKey, &disposition) != ERROR_SUCCESS)
+        if (::RegCreateKeyExA(root.hKey, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
+                              &hKey, &disposition) != ERROR_SUCCESS)
             return false;
         m_hKey = hKey;
         return true;
@@ -37,16 +37,15 @@ bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey)
 
 bool CSettingsKey::WriteBinary(const char* name, const void* data, DWORD size)
 {
-    return m_hKey && ::RegSetValueExA(m_hKey, name, 0, REG_BINARY, static_cast<const BYTE*>(data),
-                                      size) == ERROR_SUCCESS;
+    return m_hKey &&
+           ::RegSetValueExA(m_hKey, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
 bool CSettingsKey::ReadBinary(const char* name, void* buffer, DWORD size)
 {
     std::memset(buffer, 0, size);
     DWORD got = size;
-    if (m_hKey &&
-        ::RegQueryValueExA(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS)
+    if (m_hKey && ::RegQueryValueExA(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS)
         std::memset(buffer, 0, size);  // what a failed or too-large read left is not a value
     return true;
 }

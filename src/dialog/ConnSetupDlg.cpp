@@ -9,6 +9,7 @@
 
 #include "DiscoveryMessages.h"
 
+// clang-format off
 BEGIN_MESSAGE_TABLE(CConnSetupDlg)
     ON_WM_PAINT()
     ON_WM_QUERYDRAGICON()
@@ -18,6 +19,7 @@ BEGIN_MESSAGE_TABLE(CConnSetupDlg)
     ON_BN_CLICKED(IDC_USB_CHECK, OnUsbClicked)
     ON_MESSAGE_VOID(WM_DISCOVERY_DONE, OnDiscoveryDone)
 END_MESSAGE_TABLE()
+// clang-format on
 
 CConnSetupDlg::CConnSetupDlg(HWND hParent)
     : CDialog(IDD_CONNSETUP, hParent),

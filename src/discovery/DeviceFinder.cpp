@@ -56,9 +56,9 @@ void CDeviceFinder::Close()
 void CDeviceFinder::Discover(char* results)
 {
     m_pCursor = results;
-    char query[kQueryBufferSize] = {};
     if (Open())
     {
+        char query[kQueryBufferSize] = {};
         ::StringCchCopyA(query, kQueryBufferSize, kQuery);
         Broadcast(query);
         ::Sleep(kCollectMs);
@@ -110,8 +110,8 @@ void CDeviceFinder::Receive()
     {
         sockaddr_in from{};
         int fromLength = sizeof from;
-        const int got = ::recvfrom(m_hSocket, datagram, kReceiveSize, 0,
-                                   reinterpret_cast<sockaddr*>(&from), &fromLength);
+        const int got =
+            ::recvfrom(m_hSocket, datagram, kReceiveSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (got <= 0)
             continue;
         if (left < kMinRoomLeft)

@@ -21,7 +21,10 @@ public:
     {
         return static_cast<int>(SendMessage(CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)));
     }
-    int SetCurSel(int nSelect) const { return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect))); }
+    int SetCurSel(int nSelect) const
+    {
+        return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect)));
+    }
     int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     void ResetContent() const { SendMessage(CB_RESETCONTENT); }

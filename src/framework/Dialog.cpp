@@ -9,14 +9,15 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& control)
 }
 
 CDialog::CDialog(UINT nIDTemplate, HWND hParent)
-    : m_nIDTemplate(nIDTemplate), m_hParent(hParent)
+    : m_nIDTemplate(nIDTemplate),
+      m_hParent(hParent)
 {
 }
 
 INT_PTR CDialog::DoModal()
 {
-    INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate),
-                                       m_hParent, DialogProc, reinterpret_cast<LPARAM>(this));
+    INT_PTR result = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(m_nIDTemplate), m_hParent,
+                                       DialogProc, reinterpret_cast<LPARAM>(this));
     m_hWnd = nullptr;
     return result;
 }
@@ -61,8 +62,7 @@ void CDialog::CenterOnWorkArea() const
     MONITORINFO mi{};
     mi.cbSize = sizeof mi;
     RECT rc{};
-    if (!::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi) ||
-        !::GetWindowRect(m_hWnd, &rc))
+    if (!::GetMonitorInfoA(::MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTONEAREST), &mi) || !::GetWindowRect(m_hWnd, &rc))
         return;
     const LONG width = rc.right - rc.left;
     const LONG height = rc.bottom - rc.top;

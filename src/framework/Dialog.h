@@ -15,6 +15,8 @@ struct MessageEntry
     LRESULT (*invoke)(CDialog& dialog);
 };
 
+// The table macros are laid out as the rows they make.
+// clang-format off
 #define DECLARE_MESSAGE_TABLE() \
 protected:                      \
     const MessageEntry* GetMessageTable() const override;
@@ -45,6 +47,7 @@ protected:                      \
             { 0, 0, 0, nullptr } };        \
         return s_entries;                  \
     }
+// clang-format on
 
 struct CDataExchange
 {

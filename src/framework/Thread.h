@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-using ThreadProc = unsigned (__stdcall*)(void* pParam);
+using ThreadProc = unsigned(__stdcall*)(void* pParam);
 
 // Returns the thread's handle, which the caller closes, or null.
 HANDLE AfxBeginThread(ThreadProc pfnThreadProc, void* pParam);

@@ -75,9 +75,9 @@ LRESULT CALLBACK CWinApp::MsgFilterProc(int code, WPARAM wParam, LPARAM lParam)
 {
     const MSG* pMsg = reinterpret_cast<const MSG*>(lParam);
     CWinApp* pApp = g_pApp;
-    if (code == MSGF_DIALOGBOX && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_F1 && pApp &&
-        pApp->m_pMainWnd && ::IsWindowEnabled(pApp->m_pMainWnd->GetSafeHwnd()) &&
-        !KeyDown(VK_SHIFT) && !KeyDown(VK_CONTROL) && !KeyDown(VK_MENU))
+    if (code == MSGF_DIALOGBOX && pMsg->message == WM_KEYDOWN && pMsg->wParam == VK_F1 && pApp && pApp->m_pMainWnd &&
+        ::IsWindowEnabled(pApp->m_pMainWnd->GetSafeHwnd()) && !KeyDown(VK_SHIFT) && !KeyDown(VK_CONTROL) &&
+        !KeyDown(VK_MENU))
     {
         pApp->m_pMainWnd->SendMessage(WM_COMMAND, ID_HELP);
         return TRUE;

@@ -29,8 +29,8 @@ public:
     BOOL IsIconic() const { return ::IsIconic(m_hWnd); }
     HICON SetIcon(HICON hIcon, BOOL bBigIcon) const
     {
-        return reinterpret_cast<HICON>(SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL,
-                                                   reinterpret_cast<LPARAM>(hIcon)));
+        return reinterpret_cast<HICON>(
+            SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(hIcon)));
     }
 
 protected:

@@ -30,7 +30,8 @@ protected:
         m_model = model.empty() ? "QX7S&QN8S" : model;
         DeleteKeyTree("SOFTWARE\\" + m_maker);
         if (!maker.empty())
-            run.WriteFile("twain.ini", "[MODEL]\r\nMFG=" + maker + "\r\nMDL=" + model + "\r\nCOUNTRY=" + country + "\r\n");
+            run.WriteFile("twain.ini",
+                          "[MODEL]\r\nMFG=" + maker + "\r\nMDL=" + model + "\r\nCOUNTRY=" + country + "\r\n");
         if (withLibrary)
             run.CopyBeside(country + ".dll");
     }
@@ -48,10 +49,7 @@ protected:
         return run.Running() && ::IsWindowVisible(run.Dialog());
     }
 
-    bool EndsWith(DWORD result)
-    {
-        return run.WaitForExit() && run.ExitCode() == result;
-    }
+    bool EndsWith(DWORD result) { return run.WaitForExit() && run.ExitCode() == result; }
 
     std::string Key() const { return SettingsPath(m_maker, m_model); }
     StoredValue Value(const char* name) const { return ReadValue(Key(), name); }

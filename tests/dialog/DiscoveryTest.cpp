@@ -145,8 +145,7 @@ TEST_F(DiscoveryTest, AMissingLibraryIsReportedBeforeTheNumberAlone)
         ASSERT_TRUE(CloseMessageBox(box));
     }
     EXPECT_EQ(std::vector<std::string>({"Error: Can't load resource file.", "Error: ENG.dll",
-                                        "Error: Can't load resource file.", "Error: ENG.dll",
-                                        "ConnSetup: 6002 :\n\n"}),
+                                        "Error: Can't load resource file.", "Error: ENG.dll", "ConnSetup: 6002 :\n\n"}),
               texts);
     EXPECT_TRUE(WaitFor([this] { return AllLocked(false); }, 3000));
 }

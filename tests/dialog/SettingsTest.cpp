@@ -114,10 +114,10 @@ TEST_F(SettingsTest, OddStoredPortTextsAlwaysEndUpAsAtMost15Bytes)
         std::vector<unsigned char> bytes;
         std::string shown;
     } cases[] = {
-        {REG_BINARY, {'1', '.', '2', '.'}, "1.2."},                         // shorter: fills its own length
+        {REG_BINARY, {'1', '.', '2', '.'}, "1.2."},                               // shorter: fills its own length
         {REG_BINARY, std::vector<unsigned char>(16, '7'), std::string(15, '7')},  // no zero in 16 bytes
-        {REG_BINARY, std::vector<unsigned char>(40, '8'), ""},             // longer than 16: not a port text
-        {REG_SZ, {'1', '0', '.', '2', '.', '3', '.', '4', 0}, "10.2.3.4"},   // another type, read as bytes
+        {REG_BINARY, std::vector<unsigned char>(40, '8'), ""},                    // longer than 16: not a port text
+        {REG_SZ, {'1', '0', '.', '2', '.', '3', '.', '4', 0}, "10.2.3.4"},        // another type, read as bytes
     };
     for (const Case& c : cases)
     {

@@ -101,7 +101,7 @@ TEST_F(DeviceFinderTest, AnswersAreRecordedInOrderOfArrivalWithDuplicates)
 
 TEST_F(DeviceFinderTest, AnyContentFromOneTo1024BytesCountsAndNothingElse)
 {
-    ASSERT_TRUE(SimulatorRule(kA, 1, 0, 50));     // empty: not an answer
+    ASSERT_TRUE(SimulatorRule(kA, 1, 0, 50));  // empty: not an answer
     ASSERT_TRUE(SimulatorRule(kB, 1, 1, 300));
     ASSERT_TRUE(SimulatorRule(kC, 1, 1024, 600));
     ASSERT_TRUE(SimulatorRule(kDevice, 1, 1025, 900));  // too long for the receive buffer

@@ -55,9 +55,9 @@ void ProgramRun::WriteFile(const std::string& name, const std::string& content) 
     out << content;
 }
 
-void ProgramRun::CopyBeside(const std::string& name) const
+bool ProgramRun::CopyFrom(const std::string& dir, const std::string& name) const
 {
-    ::CopyFileA((TestExeDir() + name).c_str(), (m_dir + name).c_str(), FALSE);
+    return ::CopyFileA((dir + name).c_str(), (m_dir + name).c_str(), FALSE) != FALSE;
 }
 
 bool ProgramRun::Start()
@@ -65,25 +65,27 @@ bool ProgramRun::Start()
     std::string commandLine = "\"" + m_dir + m_exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    return ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si,
-                            &m_pi) != FALSE;
+    return ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si, &m_pi) !=
+           FALSE;
 }
 
 bool ProgramRun::WaitForDialog(DWORD timeoutMs)
 {
     return WaitFor(
-        [this] {
-            for (HWND hWnd : DialogWindowsOf(m_pi.dwProcessId))
-            {
-                if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, 522))
-                {
-                    m_hDialog = hWnd;
-                    return true;
-                }
-            }
-            return !Running();
-        },
-        timeoutMs) && m_hDialog != nullptr;
+               [this]
+               {
+                   for (HWND hWnd : DialogWindowsOf(m_pi.dwProcessId))
+                   {
+                       if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, 522))
+                       {
+                           m_hDialog = hWnd;
+                           return true;
+                       }
+                   }
+                   return !Running();
+               },
+               timeoutMs) &&
+           m_hDialog != nullptr;
 }
 
 bool ProgramRun::WaitForExit(DWORD timeoutMs)

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// The directory of the running test exe, with its backslash.
+std::string TestExeDir();
+
 class ProgramRun
 {
 public:
@@ -19,7 +22,9 @@ public:
     const std::string& Dir() const { return m_dir; }
     void WriteFile(const std::string& name, const std::string& content) const;
     // Copies a file that lies beside the test exe (a language library).
-    void CopyBeside(const std::string& name) const;
+    void CopyBeside(const std::string& name) const { CopyFrom(TestExeDir(), name); }
+    // Copies dir + name (dir ends in a backslash) into the program directory.
+    bool CopyFrom(const std::string& dir, const std::string& name) const;
 
     bool Start();
     // Waits for the connection dialog to be shown; false after timeoutMs.
@@ -52,6 +57,3 @@ private:
     PROCESS_INFORMATION m_pi{};
     HWND m_hDialog = nullptr;
 };
-
-// The directory of the running test exe, with its backslash.
-std::string TestExeDir();

@@ -59,8 +59,7 @@ HWND FindMessageBox(DWORD processId, const std::string& caption)
     for (HWND hWnd : DialogWindowsOf(processId))
     {
         // A message box has its text in a static control with id 0xFFFF.
-        if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, 0xFFFF) &&
-            (caption.empty() || TextOf(hWnd) == caption))
+        if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, 0xFFFF) && (caption.empty() || TextOf(hWnd) == caption))
             return hWnd;
     }
     return nullptr;

@@ -83,18 +83,20 @@ class ErrorBoxCloser
 {
 public:
     ErrorBoxCloser()
-        : m_thread([this] {
-              while (!m_stop)
+        : m_thread(
+              [this]
               {
-                  if (HWND hBox = FindMessageBox(::GetCurrentProcessId(), "Error"))
+                  while (!m_stop)
                   {
-                      const MessageBoxSeen seen = ReadMessageBox(hBox);
-                      if (CloseMessageBox(hBox))
-                          m_texts.push_back(seen.text);
+                      if (HWND hBox = FindMessageBox(::GetCurrentProcessId(), "Error"))
+                      {
+                          const MessageBoxSeen seen = ReadMessageBox(hBox);
+                          if (CloseMessageBox(hBox))
+                              m_texts.push_back(seen.text);
+                      }
+                      ::Sleep(10);
                   }
-                  ::Sleep(10);
-              }
-          })
+              })
     {
     }
     ~ErrorBoxCloser() { Stop(); }

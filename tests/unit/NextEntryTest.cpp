@@ -39,8 +39,7 @@ TEST(NextEntry, OneEntryThenTheTerminatorThenNull)
 
 TEST(NextEntry, SplitsInOrderWithDuplicates)
 {
-    EXPECT_EQ(std::vector<std::string>({"10.0.0.1", "10.0.0.2", "10.0.0.1", ""}),
-              Split("10.0.0.1@10.0.0.2@10.0.0.1@"));
+    EXPECT_EQ(std::vector<std::string>({"10.0.0.1", "10.0.0.2", "10.0.0.1", ""}), Split("10.0.0.1@10.0.0.2@10.0.0.1@"));
 }
 
 TEST(NextEntry, ShortOrMissingTextGivesNullAndCopiesNothing)

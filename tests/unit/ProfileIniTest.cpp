@@ -17,8 +17,7 @@ struct ReaderCall
 };
 std::vector<ReaderCall> g_calls;
 
-DWORD WINAPI WatchedReader(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size,
-                           LPCSTR fileName)
+DWORD WINAPI WatchedReader(LPCSTR section, LPCSTR key, LPCSTR defaultText, LPSTR buffer, DWORD size, LPCSTR fileName)
 {
     g_calls.push_back({size, fileName ? fileName : "(null)"});
     return ::GetPrivateProfileStringA(section, key, defaultText, buffer, size, fileName);
@@ -76,8 +75,7 @@ TEST_F(ProfileIniTest, GrowsTheBufferUntilTheValueFitsWithOneToSpare)
     const std::string v510(510, 'a');
     const std::string v511(511, 'b');
     const std::string v2000(2000, 'c');
-    const std::string path =
-        dir.Write("twain.ini", "[MODEL]\nA=" + v510 + "\nB=" + v511 + "\nC=" + v2000 + "\n");
+    const std::string path = dir.Write("twain.ini", "[MODEL]\nA=" + v510 + "\nB=" + v511 + "\nC=" + v2000 + "\n");
 
     EXPECT_EQ(v510, Read(path, "MODEL", "A", ""));
     EXPECT_EQ(std::vector<DWORD>({512}), Sizes());

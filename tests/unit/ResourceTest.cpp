@@ -35,9 +35,24 @@ protected:
 class TemplateReader
 {
 public:
-    explicit TemplateReader(const BYTE* p) : m_p(p) {}
-    WORD Word() { WORD w; memcpy(&w, m_p, 2); m_p += 2; return w; }
-    DWORD Dword() { DWORD d; memcpy(&d, m_p, 4); m_p += 4; return d; }
+    explicit TemplateReader(const BYTE* p)
+        : m_p(p)
+    {
+    }
+    WORD Word()
+    {
+        WORD w;
+        memcpy(&w, m_p, 2);
+        m_p += 2;
+        return w;
+    }
+    DWORD Dword()
+    {
+        DWORD d;
+        memcpy(&d, m_p, 4);
+        m_p += 4;
+        return d;
+    }
     BYTE Byte() { return *m_p++; }
     short Short() { return static_cast<short>(Word()); }
     // A string, or "#n" for an ordinal.

@@ -1,0 +1,30 @@
+#include "DialogFixture.h"
+
+#include <cstdlib>
+
+// The files of the unzipped distribution package, run as they come.
+TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
+{
+    const char* unzipped = std::getenv("CONNSETUP_PACKAGE_DIR");
+    if (!unzipped)
+        GTEST_SKIP() << "tools/test unzips the package and runs this with CONNSETUP_PACKAGE_DIR";
+    // A Unix path, as Wine's drive Z: shows it.
+    std::string dir = std::string("Z:") + unzipped + "\\";
+    for (char& c : dir)
+        if (c == '/')
+            c = '\\';
+
+    DeleteKeyTree("SOFTWARE\\ORVEL");
+    ProgramRun run;
+    for (const char* name : {"ConnSetup.exe", "ENG.dll", "DEU.dll", "FRA.dll", "JPN.dll", "twain.ini", "INSTALL.txt"})
+        ASSERT_TRUE(run.CopyFrom(dir, name)) << name << " is missing from the package";
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForDialog());
+    EXPECT_EQ("QX7S&QN8S", TextOf(run.Dialog()));
+    EXPECT_EQ("Select device:", run.Text(kLabel));
+    EXPECT_EQ("Discover", run.Text(kDiscover));
+    run.Command(kCancel);
+    ASSERT_TRUE(run.WaitForExit());
+    EXPECT_EQ(static_cast<DWORD>(IDNO), run.ExitCode());
+    DeleteKeyTree("SOFTWARE\\ORVEL");
+}
