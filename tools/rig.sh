@@ -137,6 +137,11 @@ rig_wine_up() {
         rig_log "a wineserver of $WINEPREFIX is still running"
         return 1
     fi
+    # Started here, inside the namespace, and kept running until rig_down:
+    # otherwise it would quit whenever no program runs, and every test
+    # would pay for a new server and its services.
+    mkdir -p "$WINEPREFIX"
+    rig_exec env WINEARCH="$arch" wineserver -p
     rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
     rig_exec wine regedit /S "$RIG_ROOT/tools/wine-settings.reg" >/dev/null 2>&1
     rig_exec "$RIG_ROOT/tools/wine-run" --check || return 1
