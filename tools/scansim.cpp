@@ -200,11 +200,11 @@ int main(int argc, char** argv)
     State state;
     for (int i = 1; i + 1 < argc; i += 2)
     {
-        std::string spec = argv[i + 1];
-        for (char& c : spec)
+        std::string text = argv[i + 1];
+        for (char& c : text)
             if (c == ':')
                 c = ' ';
-        std::istringstream in(spec);
+        std::istringstream in(text);
         Rule rule{};
         if (std::strcmp(argv[i], "--rule") != 0 || !ParseRule(in, rule))
         {

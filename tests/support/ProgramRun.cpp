@@ -37,16 +37,7 @@ ProgramRun::~ProgramRun()
         ::CloseHandle(m_pi.hProcess);
         ::CloseHandle(m_pi.hThread);
     }
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((m_dir + "*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-            ::DeleteFileA((m_dir + fd.cFileName).c_str());
-        while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(m_dir.c_str());
+    RemoveDirectoryWithFiles(m_dir);
 }
 
 void ProgramRun::WriteFile(const std::string& name, const std::string& content) const

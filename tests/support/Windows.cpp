@@ -1,5 +1,19 @@
 #include "Windows.h"
 
+void RemoveDirectoryWithFiles(const std::string& dir)
+{
+    WIN32_FIND_DATAA fd;
+    HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &fd);
+    if (hFind != INVALID_HANDLE_VALUE)
+    {
+        do
+            ::DeleteFileA((dir + fd.cFileName).c_str());
+        while (::FindNextFileA(hFind, &fd));
+        ::FindClose(hFind);
+    }
+    ::RemoveDirectoryA(dir.c_str());
+}
+
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
 {
     const DWORD start = ::GetTickCount();

@@ -7,6 +7,9 @@
 #include <string>
 #include <vector>
 
+// Removes dir (ending in a backslash) and the files in it.
+void RemoveDirectoryWithFiles(const std::string& dir);
+
 // Polls pred every 20 ms until it holds or timeoutMs has passed.
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
 

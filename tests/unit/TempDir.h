@@ -1,6 +1,8 @@
 // A directory of its own for one test, removed with what it holds.
 #pragma once
 
+#include "support/Windows.h"
+
 #include <windows.h>
 
 #include <fstream>
@@ -18,19 +20,7 @@ public:
                  std::to_string(++s_serial) + "\\";
         ::CreateDirectoryA(m_path.c_str(), nullptr);
     }
-    ~TempDir()
-    {
-        WIN32_FIND_DATAA fd;
-        HANDLE hFind = ::FindFirstFileA((m_path + "*").c_str(), &fd);
-        if (hFind != INVALID_HANDLE_VALUE)
-        {
-            do
-                ::DeleteFileA((m_path + fd.cFileName).c_str());
-            while (::FindNextFileA(hFind, &fd));
-            ::FindClose(hFind);
-        }
-        ::RemoveDirectoryA(m_path.c_str());
-    }
+    ~TempDir() { RemoveDirectoryWithFiles(m_path); }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
 
