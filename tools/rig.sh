@@ -137,17 +137,25 @@ rig_wine_up() {
         rig_log "a wineserver of $WINEPREFIX is still running"
         return 1
     fi
-    # Started here, inside the namespace, and kept running until rig_down:
-    # otherwise it would quit whenever no program runs, and every test
-    # would pay for a new server and its services.
-    mkdir -p "$WINEPREFIX"
-    rig_exec env WINEARCH="$arch" wineserver -p
-    rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
-    rig_exec wine regedit /S "$RIG_ROOT/tools/wine-settings.reg" >/dev/null 2>&1
+    # A new prefix is made, and settled, by a server that ends with it.
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+        rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
+        rig_exec wine regedit /S "$RIG_ROOT/tools/wine-settings.reg" >/dev/null 2>&1
+        rig_exec wineserver -w
+    fi
+    # Then one started here, inside the namespace, and kept running until
+    # rig_down: otherwise it would quit whenever no program runs, and every
+    # test would pay for a new server and its services.
+    rig_exec wineserver -p </dev/null >/dev/null 2>&1
+    rig_exec wineboot </dev/null >/dev/null 2>&1 || true
     rig_exec "$RIG_ROOT/tools/wine-run" --check || return 1
     # The proof the guide asks for: where would a socket of a Wine program send from?
     local seen
     seen=$(rig_exec wine "$RIG_BUILD/bin/netcheck.exe" "$RIG_PROBE_ADDR" 2>/dev/null | tr -d '\r')
+    # Wine's desktop process inherits the output of the program that starts
+    # it and lingers after it: kept running from here, it holds no test's
+    # output open (the server's end stops it).
+    rig_exec wine "$RIG_BUILD/bin/netcheck.exe" --hold-desktop </dev/null >/dev/null 2>&1 &
     if [ "$seen" != "$RIG_HOST_ADDR" ]; then
         rig_log "refusing: a Wine socket would send from '${seen:-nowhere}', not $RIG_HOST_ADDR"
         return 1
