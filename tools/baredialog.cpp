@@ -1,4 +1,5 @@
-// The yardstick for the launch benchmark: a bare Win32 dialog of the same size.
+// The yardstick for the launch benchmark: the program's own dialog template
+// shown by a bare Win32 program, without any of the program's logic.
 #include <windows.h>
 
 static INT_PTR CALLBACK BareProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
@@ -13,5 +14,5 @@ static INT_PTR CALLBACK BareProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
-    return static_cast<int>(DialogBoxParamA(hInstance, MAKEINTRESOURCEA(1), nullptr, BareProc, 0));
+    return static_cast<int>(DialogBoxParamA(hInstance, MAKEINTRESOURCEA(102), nullptr, BareProc, 0));
 }
