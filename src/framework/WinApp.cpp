@@ -21,8 +21,9 @@ CWinApp* AfxGetApp()
 
 std::string GetModuleFilePath()
 {
+    // One byte kept back: older systems leave a cut path unterminated.
     char path[kPathChars] = {};
-    ::GetModuleFileNameA(nullptr, path, kPathChars);
+    ::GetModuleFileNameA(nullptr, path, kPathChars - 1);
     return path;
 }
 
