@@ -1,6 +1,6 @@
 #include "LangLibrary.h"
 
-#include "ProgramDir.h"
+#include "framework/ProgramDir.h"
 #include "framework/WinApp.h"
 
 #include <cstring>

@@ -2,7 +2,7 @@
 
 #include "config/LangLibrary.h"
 #include "config/ProfileIni.h"
-#include "config/ProgramDir.h"
+#include "framework/ProgramDir.h"
 #include "framework/MessageBox.h"
 #include "res/langids.h"
 #include "res/resource.h"

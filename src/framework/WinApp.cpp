@@ -1,6 +1,7 @@
 #include "WinApp.h"
 
 #include "MessageBox.h"
+#include "ProgramDir.h"
 
 namespace
 {
@@ -31,8 +32,7 @@ CWinApp::CWinApp()
 {
     g_pApp = this;
     const std::string path = GetModuleFilePath();
-    const std::string::size_type slash = path.find_last_of("\\/");
-    m_strAppName = slash == std::string::npos ? path : path.substr(slash + 1);
+    m_strAppName = path.substr(DirectoryOf(path).size());
     const std::string::size_type dot = m_strAppName.rfind('.');
     if (dot != std::string::npos)
         m_strAppName.erase(dot);
@@ -53,8 +53,7 @@ std::string CWinApp::GetHelpFilePath() const
 {
     std::string path = GetModuleFilePath();
     const std::string::size_type dot = path.rfind('.');
-    const std::string::size_type slash = path.find_last_of("\\/");
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+    if (dot != std::string::npos && dot >= DirectoryOf(path).size())
         path.erase(dot);
     return path + ".HLP";
 }

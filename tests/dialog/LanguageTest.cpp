@@ -77,6 +77,12 @@ TEST(Cp932, AProgramDirectoryWithATrailByteBackslashStillFindsItsFiles)
     EXPECT_EQ("デバイスを選択:", run.Text(kLabel));
     EXPECT_EQ("検索", run.Text(kDiscover));
     EXPECT_EQ("キャンセル", run.Text(kCancel));
+    // The application's name, the framework's box caption, keeps the character whole.
+    run.Key(VK_F1);
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = FindMessageBox(run.ProcessId())) != nullptr; }, 5000));
+    EXPECT_EQ("ConnSetup\xe8\xa1\xa8", ReadMessageBox(box).caption);
+    ASSERT_TRUE(CloseMessageBox(box));
     run.Command(kOk);
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_TRUE(KeyExists("SOFTWARE\\T-Jpn\\\x95\x5c-100"));

@@ -1,4 +1,4 @@
-#include "config/ProgramDir.h"
+#include "framework/ProgramDir.h"
 
 #include <gtest/gtest.h>
 
