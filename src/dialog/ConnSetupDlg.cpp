@@ -2,8 +2,8 @@
 
 #include "config/LangLibrary.h"
 #include "config/ProfileIni.h"
-#include "framework/ProgramDir.h"
 #include "framework/MessageBox.h"
+#include "framework/ProgramDir.h"
 #include "res/langids.h"
 #include "res/resource.h"
 
