@@ -7,6 +7,7 @@
 #include "discovery/DeviceFinder.h"
 #include "support/Network.h"
 #include "support/ProgramRun.h"
+#include "support/Registry.h"
 #include "support/Windows.h"
 
 #include <algorithm>
@@ -88,7 +89,6 @@ double LaunchTime(const std::string& exe)
 {
     ProgramRun run("cs-bench", exe);
     run.CopyBeside("ENG.dll");
-    ::CopyFileA((TestExeDir() + exe).c_str(), (run.Dir() + exe).c_str(), FALSE);
     const double t0 = Now();
     if (!run.Start())
         return -1;
@@ -148,13 +148,7 @@ void BenchResponsive()
     std::printf("responsive: worst answer %.1f ms over %d messages during a pass (goal under 50 ms)\n", worst * 1000,
                 samples);
     run.Command(519);
-    HKEY hKey;
-    if (::RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE", 0, KEY_ALL_ACCESS, &hKey) == ERROR_SUCCESS)
-    {
-        ::RegDeleteKeyA(hKey, "T-Bench\\M1");
-        ::RegDeleteKeyA(hKey, "T-Bench");
-        ::RegCloseKey(hKey);
-    }
+    DeleteKeyTree("SOFTWARE\\T-Bench");
 }
 }  // namespace
 

@@ -3,9 +3,6 @@
 
 #include "support/Network.h"
 
-#include <set>
-#include <sstream>
-
 namespace
 {
 const char kA[] = "192.168.123.11";
@@ -46,16 +43,6 @@ protected:
         HWND box = nullptr;
         WaitFor([&] { return (box = FindMessageBox(run.ProcessId())) != nullptr || AllLocked(false); }, 10000);
         return box;
-    }
-
-    // The local ports the simulator saw queries from: one per pass.
-    std::set<std::string> PassesSeen() const
-    {
-        std::set<std::string> sources;
-        std::istringstream in(SimulatorLog().lines);
-        for (std::string source, rest; in >> source && std::getline(in, rest);)
-            sources.insert(source);
-        return sources;
     }
 };
 }  // namespace
@@ -159,7 +146,7 @@ TEST_F(DiscoveryTest, QuickClicksStartOnePass)
         run.Command(kDiscover);
     ASSERT_TRUE(WaitFor([this] { return AllLocked(true); }, 3000));
     EXPECT_EQ(nullptr, WaitForEndOrBox());
-    EXPECT_EQ(1u, PassesSeen().size());
+    EXPECT_EQ(1u, SimulatorPassesSeen().size());
     EXPECT_EQ(3, SimulatorLog().count);  // one query per local address
     EXPECT_EQ(std::vector<std::string>({kA}), run.Entries());
 }

@@ -98,3 +98,12 @@ QueryLog SimulatorLog()
         log.lines += line + "\n";
     return log;
 }
+
+std::set<std::string> SimulatorPassesSeen()
+{
+    std::set<std::string> sources;
+    std::istringstream in(SimulatorLog().lines);
+    for (std::string source, rest; in >> source && std::getline(in, rest);)
+        sources.insert(source);
+    return sources;
+}

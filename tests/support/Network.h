@@ -2,6 +2,7 @@
 // the control channel of the simulated scanners.
 #pragma once
 
+#include <set>
 #include <string>
 
 // True when a UDP socket of this process would send from the rig's private
@@ -21,3 +22,5 @@ struct QueryLog
     std::string lines;  // one "SRC:PORT DST LEN HEX" line per query
 };
 QueryLog SimulatorLog();
+// The sources ("ADDR:PORT") the logged queries came from: one per pass.
+std::set<std::string> SimulatorPassesSeen();
