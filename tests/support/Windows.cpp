@@ -14,7 +14,7 @@ void RemoveDirectoryWithFiles(const std::string& dir)
     ::RemoveDirectoryA(dir.c_str());
 }
 
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs)
 {
     const DWORD start = ::GetTickCount();
     for (;;)
@@ -23,7 +23,7 @@ bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs)
             return true;
         if (::GetTickCount() - start >= timeoutMs)
             return false;
-        ::Sleep(20);
+        ::Sleep(pollMs);
     }
 }
 

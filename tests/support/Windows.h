@@ -10,8 +10,8 @@
 // Removes dir (ending in a backslash) and the files in it.
 void RemoveDirectoryWithFiles(const std::string& dir);
 
-// Polls pred every 20 ms until it holds or timeoutMs has passed.
-bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs);
+// Polls pred every pollMs until it holds or timeoutMs has passed.
+bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs = 20);
 
 // Top-level dialog-class windows (dialogs and message boxes) of a process.
 std::vector<HWND> DialogWindowsOf(DWORD processId);
