@@ -1,5 +1,7 @@
 // The yardstick for the launch benchmark: the program's own dialog template
 // shown by a bare Win32 program, without any of the program's logic.
+#include "res/resource.h"
+
 #include <windows.h>
 
 static INT_PTR CALLBACK BareProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
@@ -14,5 +16,5 @@ static INT_PTR CALLBACK BareProc(HWND hDlg, UINT message, WPARAM wParam, LPARAM)
 
 int WINAPI WinMain(HINSTANCE hInstance, HINSTANCE, LPSTR, int)
 {
-    return static_cast<int>(DialogBoxParamA(hInstance, MAKEINTRESOURCEA(102), nullptr, BareProc, 0));
+    return static_cast<int>(DialogBoxParamA(hInstance, MAKEINTRESOURCEA(IDD_CONNSETUP), nullptr, BareProc, 0));
 }

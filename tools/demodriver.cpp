@@ -3,7 +3,8 @@
 //   demodriver discover TITLE  presses Discover and waits for the pass to start
 //   demodriver idle TITLE      waits until the pass is over
 //   demodriver ok TITLE        presses OK
-#include "support/Windows.h"
+#include "res/resource.h"
+#include "support/Desktop.h"
 
 #include <cstdio>
 #include <string>
@@ -20,16 +21,16 @@ int main(int argc, char** argv)
     if (!WaitFor([&] { return (hDlg = ::FindWindowA("#32770", argv[2])) != nullptr && ::IsWindowVisible(hDlg); },
                  20000))
         return 1;
-    const HWND hOk = ::GetDlgItem(hDlg, 522);
-    const HWND hDiscover = ::GetDlgItem(hDlg, 518);
+    const HWND hOk = ::GetDlgItem(hDlg, IDC_OK_BTN);
+    const HWND hDiscover = ::GetDlgItem(hDlg, IDC_DISCOVER);
     if (verb == "discover")
     {
-        ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(518, BN_CLICKED), reinterpret_cast<LPARAM>(hDiscover));
+        ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_DISCOVER, BN_CLICKED), reinterpret_cast<LPARAM>(hDiscover));
         return WaitFor([&] { return !::IsWindowEnabled(hDiscover); }, 5000) ? 0 : 1;
     }
     if (verb == "idle")
         return WaitFor([&] { return ::IsWindowEnabled(hDiscover) && ::IsWindowEnabled(hOk); }, 10000) ? 0 : 1;
     if (verb == "ok")
-        ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(522, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
+        ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(IDC_OK_BTN, BN_CLICKED), reinterpret_cast<LPARAM>(hOk));
     return 0;
 }

@@ -1,7 +1,6 @@
 #include "LangLibrary.h"
 
 #include "framework/ProgramDir.h"
-#include "framework/WinApp.h"
 
 #include <cstring>
 

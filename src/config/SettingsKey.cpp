@@ -37,8 +37,7 @@ bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey)
 
 bool CSettingsKey::WriteBinary(const char* name, const void* data, DWORD size)
 {
-    return m_hKey &&
-           ::RegSetValueExA(m_hKey, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
+    return m_hKey && m_pfnWriter(m_hKey, name, 0, REG_BINARY, static_cast<const BYTE*>(data), size) == ERROR_SUCCESS;
 }
 
 bool CSettingsKey::ReadBinary(const char* name, void* buffer, DWORD size)

@@ -5,10 +5,17 @@
 
 #include <string>
 
+using RegistryWriterFn = LONG(WINAPI*)(HKEY hKey, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                                       DWORD size);
+
 class CSettingsKey
 {
 public:
-    CSettingsKey() = default;
+    // writer is the system's value writer unless a test makes writes fail.
+    explicit CSettingsKey(RegistryWriterFn writer = ::RegSetValueExA)
+        : m_pfnWriter(writer)
+    {
+    }
     virtual ~CSettingsKey() = default;
     CSettingsKey(const CSettingsKey&) = delete;
     CSettingsKey& operator=(const CSettingsKey&) = delete;
@@ -26,4 +33,5 @@ public:
 
 private:
     HKEY m_hKey = nullptr;
+    RegistryWriterFn m_pfnWriter;
 };

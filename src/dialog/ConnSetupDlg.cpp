@@ -21,9 +21,10 @@ BEGIN_MESSAGE_TABLE(CConnSetupDlg)
 END_MESSAGE_TABLE()
 // clang-format on
 
-CConnSetupDlg::CConnSetupDlg(HWND hParent)
+CConnSetupDlg::CConnSetupDlg(HWND hParent, RegistryWriterFn writer)
     : CDialog(IDD_CONNSETUP, hParent),
-      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME)))
+      m_hIcon(::LoadIconA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_MAINFRAME))),
+      m_settingsKey(writer)
 {
 }
 

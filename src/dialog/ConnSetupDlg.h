@@ -12,7 +12,8 @@
 class CConnSetupDlg : public CDialog
 {
 public:
-    explicit CConnSetupDlg(HWND hParent = nullptr);
+    // writer stores the registry values (a test may make it fail).
+    explicit CConnSetupDlg(HWND hParent = nullptr, RegistryWriterFn writer = ::RegSetValueExA);
 
     // Text of the box shown when the choice cannot be stored.
     static constexpr const char* kSaveFailedText = "The connection settings could not be saved.";

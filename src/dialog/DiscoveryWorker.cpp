@@ -61,7 +61,7 @@ void CConnSetupDlg::RunDiscovery()
         {
             char entry[CDeviceFinder::kEntrySize] = {};
             pos = CDeviceFinder::NextEntry(pos, entry);
-            if (std::strlen(entry) > 5)
+            if (std::strlen(entry) > CDeviceFinder::kMinEntryLength)
             {
                 m_cboDevice.AddString(entry);
                 m_cboDevice.SetCurSel(added);

@@ -7,7 +7,7 @@ namespace
 {
 const char kRoot[] = "HKEY_CURRENT_USER";
 const char kPortType[] = "PortType";
-const char kPort[] = "Velmora";
+const char kVelmora[] = "Velmora";
 const char kSaveSetting[] = "SaveSetting";
 }  // namespace
 
@@ -23,7 +23,7 @@ void CConnSetupDlg::LoadPortRecord(PortRecord& record)
     m_settingsKey.Open(kRoot, SettingsKeyPath());
     m_settingsKey.ReadBinary(kSaveSetting, &local.bySaveSetting, sizeof local.bySaveSetting);
     m_settingsKey.ReadBinary(kPortType, &local.byPortType, sizeof local.byPortType);
-    m_settingsKey.ReadBinary(kPort, local.szPort, sizeof local.szPort);
+    m_settingsKey.ReadBinary(kVelmora, local.szPort, sizeof local.szPort);
     m_settingsKey.Close();
     local.szPort[sizeof local.szPort - 1] = '\0';
     record = local;
@@ -42,7 +42,7 @@ bool CConnSetupDlg::SavePortRecord()
     {
         std::memset(buffer, 0, sizeof buffer);
         m_cboDevice.GetWindowText(buffer, sizeof buffer);
-        stored = m_settingsKey.WriteBinary(kPort, buffer, sizeof buffer);
+        stored = m_settingsKey.WriteBinary(kVelmora, buffer, sizeof buffer);
     }
     if (stored)
     {

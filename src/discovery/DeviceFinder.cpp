@@ -11,6 +11,8 @@ namespace
 constexpr int kQueryBufferSize = 50;
 constexpr int kHostNameSize = 100;
 constexpr int kReceiveSize = 1024;
+// How long the receiver waits for a datagram before it looks at the open flag again.
+constexpr long kWaitUs = 15000;
 // The longest append: 15 address characters, '@' and the terminator.
 constexpr int kMinRoomLeft = 20;
 }  // namespace
@@ -61,9 +63,12 @@ void CDeviceFinder::Discover(char* results)
         char query[kQueryBufferSize] = {};
         ::StringCchCopyA(query, kQueryBufferSize, kQuery);
         Broadcast(query);
+        // Every answer arriving in the window counts, so it runs its full length.
         ::Sleep(kCollectMs);
         Close();
     }
+    // Kept although the receiver is waited for below: a pass has always
+    // lasted window plus settle, and callers rely on that length.
     ::Sleep(kSettleMs);
     // The receiver sees the cleared flag long before this; waiting makes sure
     // it never touches this finder or the results after we return.
@@ -89,6 +94,8 @@ void CDeviceFinder::Broadcast(const char* text)
     to.sin_addr.s_addr = ::inet_addr("255.255.255.255");
     to.sin_port = htons(static_cast<u_short>(m_nPort));
     const int length = static_cast<int>(std::strlen(text));
+    // Once per local address, yet all through the one socket to the one
+    // destination: the system picks the interface; the count is what devices see.
     for (char** addr = host->h_addr_list; *addr; ++addr)
         ::sendto(m_hSocket, text, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
@@ -108,6 +115,14 @@ void CDeviceFinder::Receive()
     char datagram[kReceiveSize];
     while (m_bOpen)
     {
+        // Waits with a timeout, not in a blocking receive: a receive blocked
+        // on a socket that another thread closes is not woken on every stack.
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(m_hSocket, &readable);
+        timeval wait{0, kWaitUs};
+        if (::select(0, &readable, nullptr, nullptr, &wait) <= 0)
+            continue;
         sockaddr_in from{};
         int fromLength = sizeof from;
         const int got =
@@ -129,7 +144,7 @@ char* CDeviceFinder::NextEntry(char* pos, char* entry)
     if (!pos)
         return nullptr;
     const size_t length = std::strlen(pos);
-    if (length < 5)
+    if (length < kMinEntryLength)
         return nullptr;
     const char* at = static_cast<const char*>(std::memchr(pos, '@', length));
     const size_t n = at ? static_cast<size_t>(at - pos) : length;

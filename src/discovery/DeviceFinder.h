@@ -11,6 +11,9 @@ class CDeviceFinder
 public:
     static constexpr int kResultsSize = 5100;  // the caller's results buffer
     static constexpr int kEntrySize = 20;      // the caller's entry buffer
+    // No dotted address is this short ("1.2.3.4" has 7): text of this length
+    // or less is a remnant, not a device.
+    static constexpr size_t kMinEntryLength = 5;
     static constexpr int kPort = 3121;
     static constexpr char kQuery[] = "ISORVELQX8";
     static constexpr DWORD kCollectMs = 2000;

@@ -25,7 +25,6 @@ public:
     {
         return static_cast<int>(SendMessage(CB_SETCURSEL, static_cast<WPARAM>(nSelect)));
     }
-    int GetCurSel() const { return static_cast<int>(SendMessage(CB_GETCURSEL)); }
     int GetCount() const { return static_cast<int>(SendMessage(CB_GETCOUNT)); }
     void ResetContent() const { SendMessage(CB_RESETCONTENT); }
 };

@@ -22,16 +22,15 @@ INT_PTR CDialog::DoModal()
     return result;
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate)
+void CDialog::UpdateData()
 {
-    CDataExchange dx{this, bSaveAndValidate != FALSE};
+    CDataExchange dx{this};
     DoDataExchange(&dx);
-    return TRUE;
 }
 
 BOOL CDialog::OnInitDialog()
 {
-    UpdateData(FALSE);
+    UpdateData();
     return TRUE;
 }
 
@@ -41,7 +40,7 @@ void CDialog::DoDataExchange(CDataExchange*)
 
 void CDialog::OnOK()
 {
-    UpdateData(TRUE);
+    UpdateData();
     EndDialog(IDOK);
 }
 

@@ -52,7 +52,6 @@ protected:                      \
 struct CDataExchange
 {
     CDialog* m_pDlgWnd;
-    bool m_bSaveAndValidate;  // true: controls to members; false: members to controls
 };
 
 // Binds control to the dialog's child window id on the first exchange.
@@ -66,7 +65,8 @@ public:
     // Runs the dialog's own modal loop; returns the value given to EndDialog.
     INT_PTR DoModal();
     void EndDialog(int nResult) const { ::EndDialog(m_hWnd, nResult); }
-    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+    // Binds the controls the dialog exchanges data with.
+    void UpdateData();
 
 protected:
     virtual BOOL OnInitDialog();

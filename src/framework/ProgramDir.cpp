@@ -1,5 +1,13 @@
 #include "ProgramDir.h"
 
+std::string GetModuleFilePath()
+{
+    // One byte kept back: older systems leave a cut path unterminated.
+    char path[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH - 1);
+    return path;
+}
+
 std::string DirectoryOf(const std::string& path, UINT codePage)
 {
     const char* begin = path.c_str();

@@ -9,3 +9,6 @@
 // none. Double-byte characters of codePage are stepped over whole, so a
 // trail byte equal to '\\' is not taken for a separator.
 std::string DirectoryOf(const std::string& path, UINT codePage = CP_ACP);
+
+// The full path of the running program's file.
+std::string GetModuleFilePath();

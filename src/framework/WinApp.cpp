@@ -7,8 +7,6 @@ namespace
 {
 CWinApp* g_pApp = nullptr;
 
-constexpr DWORD kPathChars = MAX_PATH;
-
 bool KeyDown(int vk)
 {
     return (::GetKeyState(vk) & 0x8000) != 0;
@@ -18,14 +16,6 @@ bool KeyDown(int vk)
 CWinApp* AfxGetApp()
 {
     return g_pApp;
-}
-
-std::string GetModuleFilePath()
-{
-    // One byte kept back: older systems leave a cut path unterminated.
-    char path[kPathChars] = {};
-    ::GetModuleFileNameA(nullptr, path, kPathChars - 1);
-    return path;
 }
 
 CWinApp::CWinApp()

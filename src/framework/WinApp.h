@@ -44,6 +44,3 @@ private:
 };
 
 CWinApp* AfxGetApp();
-
-// The full path of the running program's file.
-std::string GetModuleFilePath();

@@ -1,22 +1,24 @@
 // Shared set-up of the tests that drive the real program.
 #pragma once
 
+#include "res/resource.h"
+#include "support/Desktop.h"
 #include "support/ProgramRun.h"
 #include "support/Registry.h"
-#include "support/Windows.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
 
-constexpr int kOk = 522;
-constexpr int kDiscover = 518;
-constexpr int kCancel = 519;
-constexpr int kList = 30;
-constexpr int kUsb = 538;
-constexpr int kLabel = 520;
-constexpr int kNoShow = 1000;
+// Short names for the dialog's controls.
+constexpr int kOk = IDC_OK_BTN;
+constexpr int kDiscover = IDC_DISCOVER;
+constexpr int kCancel = IDC_CANCEL_BTN;
+constexpr int kList = IDC_DEVICE_LIST;
+constexpr int kUsb = IDC_USB_CHECK;
+constexpr int kLabel = IDC_SELECT_LABEL;
+constexpr int kNoShow = IDC_NO_SHOW_CHECK;
 
 class DialogTest : public ::testing::Test
 {

@@ -41,7 +41,8 @@ protected:
     HWND WaitForEndOrBox()
     {
         HWND box = nullptr;
-        WaitFor([&] { return (box = FindMessageBox(run.ProcessId())) != nullptr || AllLocked(false); }, 10000);
+        if (!WaitFor([&] { return (box = FindMessageBox(run.ProcessId())) != nullptr || AllLocked(false); }, 10000))
+            ADD_FAILURE() << "within 10 s the pass neither ended nor showed a message";
         return box;
     }
 };
@@ -172,12 +173,15 @@ TEST_F(DiscoveryTest, TheDialogKeepsAnsweringDuringAPass)
     ::SendMessageW(run.Item(kUsb), BM_SETCHECK, BST_CHECKED, 0);
     Discover();
     DWORD worst = 0;
+    const DWORD start = ::GetTickCount();
     while (AllLocked(true))
     {
+        ASSERT_LT(::GetTickCount() - start, 10000u) << "the pass did not end within 10 s";
         DWORD_PTR result = 0;
-        const DWORD start = ::GetTickCount();
-        ASSERT_TRUE(::SendMessageTimeoutA(run.Dialog(), WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result));
-        worst = std::max(worst, ::GetTickCount() - start);
+        const DWORD sent = ::GetTickCount();
+        ASSERT_TRUE(::SendMessageTimeoutA(run.Dialog(), WM_NULL, 0, 0, SMTO_NORMAL, 2000, &result))
+            << "the dialog did not answer within 2 s";
+        worst = std::max(worst, ::GetTickCount() - sent);
         ::Sleep(50);
     }
     // A generous bound: it fails only when the dialog's thread was blocked by the pass.

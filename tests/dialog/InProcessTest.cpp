@@ -1,14 +1,20 @@
 // The dialog class run inside the test process, where its handlers can be
-// called with nothing in between: what no message from outside can do.
+// called with nothing in between and its registry writes can be made to
+// fail: what no message from outside can do.
 #include "DialogFixture.h"
 
 #include "dialog/ConnSetupDlg.h"
 #include "support/Network.h"
 
+#include <cstring>
+#include <functional>
 #include <thread>
 
 namespace
 {
+// The sample twain.ini beside the test exe names this key.
+const char kSampleKey[] = "SOFTWARE\\ORVEL\\QX7S&QN8S";
+
 // Presses Discover twice within one message, before any worker can run.
 class DoubleClickDlg : public CConnSetupDlg
 {
@@ -21,6 +27,37 @@ protected:
         return result;
     }
 };
+
+// Runs dlg modally while script drives it from another thread; script ends
+// by closing the dialog. The whole run is bounded.
+INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script)
+{
+    std::thread driver(
+        [&dlg, &script]
+        {
+            HWND hDlg = nullptr;
+            if (WaitFor([&] { return (hDlg = dlg.GetSafeHwnd()) != nullptr; }, 10000))
+                script(hDlg);
+        });
+    const Watchdog bound(30000, "the in-process dialog was not closed");
+    const INT_PTR result = dlg.DoModal();
+    driver.join();
+    return result;
+}
+
+void Click(HWND hDlg, int id)
+{
+    ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0);
+}
+
+// Fails the write of one value by name, as a full disk or a policy would.
+const char* g_failName = nullptr;
+LONG WINAPI WriterFailingOne(HKEY hKey, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
+{
+    if (std::strcmp(name, g_failName) == 0)
+        return ERROR_ACCESS_DENIED;
+    return ::RegSetValueExA(hKey, name, reserved, type, data, size);
+}
 }  // namespace
 
 TEST(InProcess, TwoClicksInARowStartOnePass)
@@ -30,20 +67,51 @@ TEST(InProcess, TwoClicksInARowStartOnePass)
 
     DoubleClickDlg dlg;
     // Closes the dialog once the pass is over and the controls are back.
-    std::thread closer(
-        [&dlg]
-        {
-            HWND hDlg = nullptr;
-            WaitFor([&] { return (hDlg = dlg.GetSafeHwnd()) != nullptr; }, 10000);
-            ::Sleep(500);
-            WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(hDlg, kDiscover)) != FALSE; }, 10000);
-            ::Sleep(1000);  // time for a second pass, had one started, to show
-            WaitFor([&] { return ::IsWindowEnabled(::GetDlgItem(hDlg, kDiscover)) != FALSE; }, 10000);
-            ::PostMessageA(hDlg, WM_COMMAND, MAKEWPARAM(kCancel, BN_CLICKED), 0);
-        });
-    EXPECT_EQ(IDNO, dlg.DoModal());
-    closer.join();
-
+    const INT_PTR result = RunModal(dlg,
+                                    [](HWND hDlg)
+                                    {
+                                        auto idle = [&] { return ::IsWindowEnabled(::GetDlgItem(hDlg, kDiscover)); };
+                                        ::Sleep(500);
+                                        EXPECT_TRUE(WaitFor(idle, 10000)) << "the first pass did not end";
+                                        ::Sleep(1000);  // time for a second pass, had one started, to show
+                                        EXPECT_TRUE(WaitFor(idle, 10000)) << "a second pass did not end";
+                                        Click(hDlg, kCancel);
+                                    });
+    EXPECT_EQ(IDNO, result);
     EXPECT_EQ(1u, SimulatorPassesSeen().size()) << "each pass queries from a socket of its own";
+    DeleteKeyTree("SOFTWARE\\ORVEL");
+}
+
+TEST(InProcess, AWriteThatFailsLeavesNoMarkerAndKeepsTheDialogOpen)
+{
+    for (const char* failing : {"PortType", "Velmora", "SaveSetting"})
+    {
+        SCOPED_TRACE(failing);
+        DeleteKeyTree("SOFTWARE\\ORVEL");
+        g_failName = failing;
+        CConnSetupDlg dlg(nullptr, WriterFailingOne);
+        std::string said;
+        bool openAfterBox = false;
+        const INT_PTR result =
+            RunModal(dlg,
+                     [&](HWND hDlg)
+                     {
+                         Click(hDlg, kOk);
+                         HWND box = nullptr;
+                         WaitFor([&] { return (box = FindMessageBox(::GetCurrentProcessId())); }, 5000);
+                         if (box)
+                         {
+                             said = ReadMessageBox(box).text;
+                             CloseMessageBox(box);
+                         }
+                         ::Sleep(200);
+                         openAfterBox = ::IsWindowVisible(hDlg) != FALSE;
+                         Click(hDlg, kCancel);
+                     });
+        EXPECT_EQ(CConnSetupDlg::kSaveFailedText, said);
+        EXPECT_TRUE(openAfterBox) << "OK closed the dialog as if the choice was stored";
+        EXPECT_EQ(IDNO, result);
+        EXPECT_FALSE(ReadValue(kSampleKey, "SaveSetting").present) << "the marker vouches for a record never stored";
+    }
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }

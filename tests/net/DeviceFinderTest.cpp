@@ -99,6 +99,13 @@ TEST_F(DeviceFinderTest, AnswersAreRecordedInOrderOfArrivalWithDuplicates)
     EXPECT_EQ("192.168.123.13@192.168.123.11@192.168.123.12@192.168.123.12@", Pass());
 }
 
+TEST_F(DeviceFinderTest, TheWindowLastsTwoSecondsFromTheQuery)
+{
+    ASSERT_TRUE(SimulatorRule(kA, 1, 6, 1800));  // late in the window
+    ASSERT_TRUE(SimulatorRule(kB, 1, 6, 2300));  // after it, while the pass settles
+    EXPECT_EQ("192.168.123.11@", Pass());
+}
+
 TEST_F(DeviceFinderTest, AnyContentFromOneTo1024BytesCountsAndNothingElse)
 {
     ASSERT_TRUE(SimulatorRule(kA, 1, 0, 50));  // empty: not an answer

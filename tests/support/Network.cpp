@@ -16,15 +16,8 @@ std::string Env(const char* name)
 }
 }  // namespace
 
-bool ProveIsolatedNetwork(std::string& why)
+std::string LocalAddressToward(const std::string& probe)
 {
-    const std::string expected = Env("CONNSETUP_HOST_ADDR");
-    const std::string probe = Env("CONNSETUP_PROBE_ADDR");
-    if (expected.empty() || probe.empty())
-    {
-        why = "not started by the test rig (CONNSETUP_HOST_ADDR unset)";
-        return false;
-    }
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);
     sockaddr_in to{};
     to.sin_family = AF_INET;
@@ -37,7 +30,21 @@ bool ProveIsolatedNetwork(std::string& why)
                         ::getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == 0;
     if (s != INVALID_SOCKET)
         ::closesocket(s);
-    const std::string seen = routed ? ::inet_ntoa(local.sin_addr) : "no route";
+    return routed ? ::inet_ntoa(local.sin_addr) : "";
+}
+
+bool ProveIsolatedNetwork(std::string& why)
+{
+    const std::string expected = Env("CONNSETUP_HOST_ADDR");
+    const std::string probe = Env("CONNSETUP_PROBE_ADDR");
+    if (expected.empty() || probe.empty())
+    {
+        why = "not started by the test rig (CONNSETUP_HOST_ADDR unset)";
+        return false;
+    }
+    std::string seen = LocalAddressToward(probe);
+    if (seen.empty())
+        seen = "no route";
     if (seen != expected)
     {
         why = "a socket here would send from " + seen + ", not the rig's " + expected;

@@ -5,6 +5,9 @@
 #include <set>
 #include <string>
 
+// The local address a UDP socket would send from towards probe (a dotted
+// address), or "" when there is no route. Sends nothing.
+std::string LocalAddressToward(const std::string& probe);
 // True when a UDP socket of this process would send from the rig's private
 // program-namespace address; otherwise why says what was seen.
 bool ProveIsolatedNetwork(std::string& why);

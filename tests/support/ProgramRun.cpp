@@ -1,9 +1,7 @@
 #include "ProgramRun.h"
 
-#include "Windows.h"
-
-#include <atomic>
-#include <fstream>
+#include "Desktop.h"
+#include "res/resource.h"
 
 std::string TestExeDir()
 {
@@ -14,15 +12,10 @@ std::string TestExeDir()
 }
 
 ProgramRun::ProgramRun(const std::string& dirName, const std::string& exeName)
-    : m_exe(exeName)
+    : m_dir(dirName),
+      m_exe(exeName)
 {
-    static std::atomic<int> s_serial{0};
-    char temp[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, temp);
-    m_dir = std::string(temp) + dirName + "-" + std::to_string(::GetCurrentProcessId()) + "-" +
-            std::to_string(++s_serial) + "\\";
-    ::CreateDirectoryA(m_dir.c_str(), nullptr);
-    ::CopyFileA((TestExeDir() + "ConnSetup.exe").c_str(), (m_dir + m_exe).c_str(), FALSE);
+    ::CopyFileA((TestExeDir() + "ConnSetup.exe").c_str(), (Dir() + m_exe).c_str(), FALSE);
 }
 
 ProgramRun::~ProgramRun()
@@ -37,26 +30,24 @@ ProgramRun::~ProgramRun()
         ::CloseHandle(m_pi.hProcess);
         ::CloseHandle(m_pi.hThread);
     }
-    RemoveDirectoryWithFiles(m_dir);
 }
 
 void ProgramRun::WriteFile(const std::string& name, const std::string& content) const
 {
-    std::ofstream out(m_dir + name, std::ios::binary);
-    out << content;
+    m_dir.Write(name, content);
 }
 
 bool ProgramRun::CopyFrom(const std::string& dir, const std::string& name) const
 {
-    return ::CopyFileA((dir + name).c_str(), (m_dir + name).c_str(), FALSE) != FALSE;
+    return ::CopyFileA((dir + name).c_str(), (Dir() + name).c_str(), FALSE) != FALSE;
 }
 
 bool ProgramRun::Start()
 {
-    std::string commandLine = "\"" + m_dir + m_exe + "\"";
+    std::string commandLine = "\"" + Dir() + m_exe + "\"";
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    return ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, m_dir.c_str(), &si, &m_pi) !=
+    return ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, Dir().c_str(), &si, &m_pi) !=
            FALSE;
 }
 
@@ -67,7 +58,7 @@ bool ProgramRun::WaitForDialog(DWORD timeoutMs)
                {
                    for (HWND hWnd : DialogWindowsOf(m_pi.dwProcessId))
                    {
-                       if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, 522))
+                       if (::IsWindowVisible(hWnd) && ::GetDlgItem(hWnd, IDC_OK_BTN))
                        {
                            m_hDialog = hWnd;
                            return true;
@@ -112,7 +103,7 @@ HWND ProgramRun::Focus() const
 std::vector<std::string> ProgramRun::Entries() const
 {
     std::vector<std::string> entries;
-    const HWND hList = Item(30);
+    const HWND hList = Item(IDC_DEVICE_LIST);
     const int count = static_cast<int>(::SendMessageW(hList, CB_GETCOUNT, 0, 0));
     for (int i = 0; i < count; ++i)
     {
@@ -131,7 +122,7 @@ std::vector<std::string> ProgramRun::Entries() const
 
 int ProgramRun::Selection() const
 {
-    return static_cast<int>(::SendMessageW(Item(30), CB_GETCURSEL, 0, 0));
+    return static_cast<int>(::SendMessageW(Item(IDC_DEVICE_LIST), CB_GETCURSEL, 0, 0));
 }
 
 void ProgramRun::Command(int id, int code) const

@@ -2,6 +2,8 @@
 // drives its dialog by window messages.
 #pragma once
 
+#include "TempDir.h"
+
 #include <windows.h>
 
 #include <string>
@@ -19,7 +21,7 @@ public:
     ProgramRun(const ProgramRun&) = delete;
     ProgramRun& operator=(const ProgramRun&) = delete;
 
-    const std::string& Dir() const { return m_dir; }
+    const std::string& Dir() const { return m_dir.Path(); }
     void WriteFile(const std::string& name, const std::string& content) const;
     // Copies a file that lies beside the test exe (a language library).
     void CopyBeside(const std::string& name) const { CopyFrom(TestExeDir(), name); }
@@ -52,7 +54,7 @@ public:
     void SetFocusTo(int id) const;
 
 private:
-    std::string m_dir;
+    TempDir m_dir;  // removed after the process is ended
     std::string m_exe;
     PROCESS_INFORMATION m_pi{};
     HWND m_hDialog = nullptr;

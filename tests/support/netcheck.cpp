@@ -5,6 +5,8 @@
 // for the rig: it lingers only while some window exists, and every program
 // that starts it anew hands it its output, which the test runner then waits
 // to see closed.
+#include "Network.h"
+
 #include <winsock.h>
 
 #include <cstdio>
@@ -26,16 +28,9 @@ int main(int argc, char** argv)
     WSADATA data;
     if (WSAStartup(MAKEWORD(1, 1), &data) != 0)
         return 1;
-    const SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = inet_addr(argv[1]);
-    to.sin_port = htons(9);
-    sockaddr_in local{};
-    int length = sizeof local;
-    if (s == INVALID_SOCKET || connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0 ||
-        getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) != 0)
+    const std::string local = LocalAddressToward(argv[1]);
+    if (local.empty())
         return 1;
-    std::printf("%s\n", inet_ntoa(local.sin_addr));
+    std::printf("%s\n", local.c_str());
     return 0;
 }

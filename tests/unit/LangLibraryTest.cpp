@@ -1,6 +1,6 @@
 #include "config/LangLibrary.h"
 
-#include "support/Windows.h"
+#include "support/Desktop.h"
 
 #include <gtest/gtest.h>
 
@@ -109,6 +109,8 @@ public:
     }
 
 private:
+    // The boxes hold the test's thread until they are closed.
+    Watchdog m_bound{30000, "the error boxes were not all closed within 30 s"};
     std::atomic<bool> m_stop{false};
     std::vector<std::string> m_texts;
     std::thread m_thread;

@@ -1,6 +1,6 @@
 #include "config/ProfileIni.h"
 
-#include "TempDir.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,18 +1,6 @@
-#include "Windows.h"
+#include "Desktop.h"
 
-void RemoveDirectoryWithFiles(const std::string& dir)
-{
-    WIN32_FIND_DATAA fd;
-    HANDLE hFind = ::FindFirstFileA((dir + "*").c_str(), &fd);
-    if (hFind != INVALID_HANDLE_VALUE)
-    {
-        do
-            ::DeleteFileA((dir + fd.cFileName).c_str());
-        while (::FindNextFileA(hFind, &fd));
-        ::FindClose(hFind);
-    }
-    ::RemoveDirectoryA(dir.c_str());
-}
+#include <cstdio>
 
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs)
 {
@@ -25,6 +13,27 @@ bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs)
             return false;
         ::Sleep(pollMs);
     }
+}
+
+Watchdog::Watchdog(DWORD timeoutMs, std::string what)
+    : m_hDisarmed(::CreateEventA(nullptr, TRUE, FALSE, nullptr)),
+      m_thread(
+          [this, timeoutMs, what]
+          {
+              if (::WaitForSingleObject(m_hDisarmed, timeoutMs) == WAIT_OBJECT_0)
+                  return;
+              std::fprintf(stderr, "timed out after %lu ms: %s\n", static_cast<unsigned long>(timeoutMs), what.c_str());
+              std::fflush(stderr);
+              ::ExitProcess(3);
+          })
+{
+}
+
+Watchdog::~Watchdog()
+{
+    ::SetEvent(m_hDisarmed);
+    m_thread.join();
+    ::CloseHandle(m_hDisarmed);
 }
 
 namespace

@@ -5,13 +5,27 @@
 
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
-
-// Removes dir (ending in a backslash) and the files in it.
-void RemoveDirectoryWithFiles(const std::string& dir);
 
 // Polls pred every pollMs until it holds or timeoutMs has passed.
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs = 20);
+
+// Bounds a wait that has no bound of its own (a modal loop, a message box
+// nobody closes): unless destroyed within timeoutMs, it says that what did
+// not happen and ends the test process.
+class Watchdog
+{
+public:
+    Watchdog(DWORD timeoutMs, std::string what);
+    ~Watchdog();
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+private:
+    HANDLE m_hDisarmed;
+    std::thread m_thread;
+};
 
 // Top-level dialog-class windows (dialogs and message boxes) of a process.
 std::vector<HWND> DialogWindowsOf(DWORD processId);
