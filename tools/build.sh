@@ -1,4 +1,13 @@
 # Builds the Windows program and tests (cross) and the native simulator.
+# Sourced by tools/test, tools/package, tools/demo, tools/bench.
+
+# The build date of every output: the last commit's, unless set; a fixed
+# date outside a git checkout. Never the time of the build.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+    SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null || echo 1704067200)
+fi
+export SOURCE_DATE_EPOCH
+
 build_all() {
     cmake --preset mingw32 >/dev/null
     cmake --build --preset mingw32
@@ -10,25 +19,59 @@ build_all() {
     fi
 }
 
+# Only what the package holds, without the tests.
+build_product() {
+    cmake --preset mingw32 -DBUILD_TESTING=OFF >/dev/null
+    cmake --build --preset mingw32
+}
+
 # The same sources for x86_64, into build64/.
 build_64() {
     cmake --preset mingw64 >/dev/null
     cmake --build --preset mingw64
 }
 
-# build/dist/ConnSetup-VERSION.zip: the program, the sample language
-# libraries, a sample twain.ini and the install note.
+# build/dist/ConnSetup-VERSION.zip: the programs, the sample language
+# libraries, a sample twain.ini, the install note and SHA256SUMS, with
+# build/dist/ConnSetup-VERSION.zip.sha256 beside it. The same bytes from
+# the same commit: fixed file times, modes and order, no extra attributes.
+# With CONNSETUP_SIGN_PFX (and CONNSETUP_SIGN_PASS, and optionally
+# CONNSETUP_SIGN_TIMESTAMP, a time-stamp server's address) the programs and
+# libraries are signed with Authenticode first.
 package() {
-    local version name stage
+    local version name stage f
     version=$(sed -n 's/^project(ConnSetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
     name=ConnSetup-$version
     stage=build/dist/$name
     rm -rf build/dist
     mkdir -p "$stage"
-    cp build/bin/ConnSetup.exe build/bin/ENG.dll build/bin/DEU.dll build/bin/FRA.dll build/bin/JPN.dll \
-        lang/twain.ini docs/INSTALL.txt "$stage/"
-    (cd build/dist && zip -qrX "$name.zip" "$name")
+    cp build/bin/ConnSetup.exe build/bin/connscan.exe build/bin/ENG.dll build/bin/DEU.dll build/bin/FRA.dll \
+        build/bin/JPN.dll lang/twain.ini "$stage/"
+    sed "s/@VERSION@/$version/" docs/INSTALL.txt >"$stage/INSTALL.txt"
+    if [ -n "${CONNSETUP_SIGN_PFX:-}" ]; then
+        for f in "$stage"/*.exe "$stage"/*.dll; do
+            sign_file "$f" || return 1
+        done
+    fi
+    (cd "$stage" && LC_ALL=C sha256sum -- $(LC_ALL=C ls) >SHA256SUMS)
+    chmod 0644 "$stage"/*
+    chmod 0755 "$stage"
+    touch -h -d "@$SOURCE_DATE_EPOCH" "$stage"/* "$stage"
+    (cd build/dist && LC_ALL=C find "$name" -print | LC_ALL=C sort |
+        TZ=UTC zip -qX -D --names-stdin "$name.zip")
+    (cd build/dist && sha256sum "$name.zip" >"$name.zip.sha256")
     rm -rf "$stage"
     PACKAGE_ZIP=build/dist/$name.zip
     echo "package: $PACKAGE_ZIP"
+}
+
+# Signs one PE file in place (SHA-256 Authenticode).
+sign_file() {
+    local args=(sign -pkcs12 "$CONNSETUP_SIGN_PFX" -pass "${CONNSETUP_SIGN_PASS:-}" -h sha256 -n "ConnSetup")
+    [ -n "${CONNSETUP_SIGN_TIMESTAMP:-}" ] && args+=(-ts "$CONNSETUP_SIGN_TIMESTAMP")
+    if ! osslsigncode "${args[@]}" -in "$1" -out "$1.signed" >/dev/null; then
+        echo "package: signing $1 failed" >&2
+        return 1
+    fi
+    mv "$1.signed" "$1"
 }

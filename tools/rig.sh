@@ -30,7 +30,8 @@ rig_wineservers() {
     for p in /proc/[0-9]*; do
         comm=$(cat "$p/comm" 2>/dev/null) || continue
         case "$comm" in wineserver*) ;; *) continue ;; esac
-        if tr '\0' '\n' <"$p/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
+        # A process may end between the listing and the read: quietly skipped.
+        if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
             echo "${p#/proc/}"
         fi
     done
@@ -118,11 +119,12 @@ rig_xvfb_up() {
     rig_log "Xvfb on $RIG_DISPLAY"
 }
 
-# rig_wine_up [PREFIX [ARCH]]: a private Wine prefix (default build/wine,
-# 32-bit) whose wineserver runs inside the program namespace.
+# rig_wine_up [PREFIX [ARCH [REGFILE]]]: a private Wine prefix (default
+# build/wine, 32-bit) whose wineserver runs inside the program namespace;
+# REGFILE is imported into a new prefix after the rig's own settings.
 rig_wine_up() {
     export WINEPREFIX=${1:-$RIG_BUILD/wine}
-    local arch=${2:-win32}
+    local arch=${2:-win32} extra=${3:-} reg
     RIG_PREFIXES+=("$WINEPREFIX")
     # A wineserver of this prefix started elsewhere would create our sockets
     # in its own namespace: stop it, so the first Wine process below starts
@@ -140,7 +142,12 @@ rig_wine_up() {
     # A new prefix is made, and settled, by a server that ends with it.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
-        rig_exec wine regedit /S "$RIG_ROOT/tools/wine-settings.reg" >/dev/null 2>&1
+        for reg in "$RIG_ROOT/tools/wine-settings.reg" $extra; do
+            if ! rig_exec wine regedit /S "$reg" >/dev/null 2>&1; then
+                rig_log "importing $reg into $WINEPREFIX failed"
+                return 1
+            fi
+        done
         rig_exec wineserver -w
     fi
     # Then one started here, inside the namespace, and kept running until

@@ -2,6 +2,7 @@
 
 #include "dialog/ConnSetupDlg.h"
 #include "framework/MessageBox.h"
+#include "framework/SafeStart.h"
 #include "framework/Sockets.h"
 #include "res/resource.h"
 
@@ -14,7 +15,8 @@ BOOL CConnSetupApp::InitInstance()
         AfxMessageBox(IDP_SOCKETS_INIT_FAILED);
         return FALSE;
     }
-    // The controls' 3-D look is the system's own today; nothing to switch on.
+    // The controls' look: the system's visual style, through the manifest.
+    InitCommonControlClasses();
 
     CConnSetupDlg dlg;
     m_pMainWnd = &dlg;

@@ -6,6 +6,16 @@
 
 char CLangLibrary::s_szText[CLangLibrary::kTextSize];
 
+namespace
+{
+// A file name in the program directory, not a path to anywhere else: no
+// folder, drive or stream separator, and not a folder's own name.
+bool IsPlainFileName(const std::string& name)
+{
+    return !name.empty() && name.find_first_of("\\/:") == std::string::npos && name != "." && name != "..";
+}
+}  // namespace
+
 CLangLibrary::~CLangLibrary()
 {
     Unload();
@@ -21,7 +31,10 @@ bool CLangLibrary::Load()
     const std::string dir = DirectoryOf(GetModulePath());
     if (m_hLib)
         return true;
-    m_hLib = ::LoadLibraryA((dir + m_strLibName).c_str());
+    // Read as data: its texts are all the program wants, and its code never runs.
+    if (IsPlainFileName(m_strLibName))
+        m_hLib = ::LoadLibraryExA((dir + m_strLibName).c_str(), nullptr,
+                                  LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
     if (!m_hLib)
     {
         ::MessageBoxA(nullptr, "Can't load resource file.", "Error", MB_OK | MB_ICONERROR);

@@ -21,8 +21,9 @@ public:
     // The full path of the running program's file.
     std::string GetModulePath() const;
 
-    // Loads the library beside the program; a failure is reported to the
-    // user every time, never remembered.
+    // Loads the library beside the program as data (its code never runs); a
+    // name that is not a plain file name loads nothing. A failure is
+    // reported to the user every time, never remembered.
     bool Load();
     void Unload();
 

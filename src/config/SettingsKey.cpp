@@ -17,7 +17,7 @@ const RootKey kRoots[] = {
 };
 }  // namespace
 
-bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey)
+bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey, bool create)
 {
     m_hKey = nullptr;
     for (const RootKey& root : kRoots)
@@ -26,8 +26,10 @@ bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey)
             continue;
         HKEY hKey = nullptr;
         DWORD disposition = 0;
-        if (::RegCreateKeyExA(root.hKey, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                              &hKey, &disposition) != ERROR_SUCCESS)
+        const LONG result = create ? ::RegCreateKeyExA(root.hKey, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                                       KEY_ALL_ACCESS, nullptr, &hKey, &disposition)
+                                   : ::RegOpenKeyExA(root.hKey, subKey.c_str(), 0, KEY_READ, &hKey);
+        if (result != ERROR_SUCCESS)
             return false;
         m_hKey = hKey;
         return true;
@@ -44,9 +46,11 @@ bool CSettingsKey::ReadBinary(const char* name, void* buffer, DWORD size)
 {
     std::memset(buffer, 0, size);
     DWORD got = size;
-    if (m_hKey && ::RegQueryValueExA(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) != ERROR_SUCCESS)
+    const bool read =
+        m_hKey && ::RegQueryValueExA(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) == ERROR_SUCCESS;
+    if (!read)
         std::memset(buffer, 0, size);  // what a failed or too-large read left is not a value
-    return true;
+    return read;
 }
 
 void CSettingsKey::Close()

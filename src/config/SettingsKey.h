@@ -22,12 +22,13 @@ public:
 
     // rootName is "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER" or
     // "HKEY_LOCAL_MACHINE"; subKey and any missing keys on its path are
-    // created. False when the root is unknown or the key cannot be opened.
-    bool Open(const std::string& rootName, const std::string& subKey);
+    // created, unless create is false (then it is opened for reading only).
+    // False when the root is unknown or the key cannot be opened.
+    bool Open(const std::string& rootName, const std::string& subKey, bool create = true);
     // False when nothing was stored.
     bool WriteBinary(const char* name, const void* data, DWORD size);
     // Fills buffer with the value's bytes; a value that is missing, cannot
-    // be read or is larger than size leaves it all zero.
+    // be read or is larger than size leaves it all zero and returns false.
     bool ReadBinary(const char* name, void* buffer, DWORD size);
     void Close();
 

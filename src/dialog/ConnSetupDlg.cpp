@@ -1,7 +1,7 @@
 #include "ConnSetupDlg.h"
 
 #include "config/LangLibrary.h"
-#include "config/ProfileIni.h"
+#include "config/ModelIdentity.h"
 #include "framework/MessageBox.h"
 #include "framework/ProgramDir.h"
 #include "res/langids.h"
@@ -46,15 +46,12 @@ BOOL CConnSetupDlg::OnInitDialog()
     SetIcon(m_hIcon, TRUE);
     SetIcon(m_hIcon, FALSE);
 
-    // Both are gone, and the language library unloaded, before the dialog shows.
+    // The language library is unloaded again before the dialog shows.
     CLangLibrary lang;
-    CProfileIni profile;
-    const std::string dir = DirectoryOf(lang.GetModulePath());
-    profile.SetPath((dir + "twain.ini").c_str());
-
-    m_strMaker = profile.GetString("MODEL", "MFG", "ORVEL");
-    m_strModel = profile.GetString("MODEL", "MDL", "QX7S&QN8S");
-    m_strCountry = profile.GetString("MODEL", "COUNTRY", "ENG");
+    const ModelIdentity identity = ReadModelIdentity(DirectoryOf(lang.GetModulePath()) + "twain.ini");
+    m_strMaker = identity.maker;
+    m_strModel = identity.model;
+    m_strCountry = identity.country;
     SetWindowText(m_strModel);
 
     m_strLangDll = m_strCountry + ".dll";

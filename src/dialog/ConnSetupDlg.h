@@ -37,7 +37,6 @@ protected:
 private:
     void LoadPortRecord(PortRecord& record);
     bool SavePortRecord();
-    std::string SettingsKeyPath() const;
 
     static unsigned __stdcall DiscoveryThreadProc(void* pParam);
     void RunDiscovery();

@@ -9,7 +9,7 @@
 #include "framework/Thread.h"
 #include "res/langids.h"
 
-#include <cstring>
+#include <string>
 
 void CConnSetupDlg::OnDiscover()
 {
@@ -56,18 +56,12 @@ void CConnSetupDlg::RunDiscovery()
         finder.Discover(results);
 
         int added = 0;
-        char* pos = results;
-        do
+        for (const std::string& device : CDeviceFinder::Devices(results))
         {
-            char entry[CDeviceFinder::kEntrySize] = {};
-            pos = CDeviceFinder::NextEntry(pos, entry);
-            if (std::strlen(entry) > CDeviceFinder::kMinEntryLength)
-            {
-                m_cboDevice.AddString(entry);
-                m_cboDevice.SetCurSel(added);
-                ++added;
-            }
-        } while (pos);
+            m_cboDevice.AddString(device.c_str());
+            m_cboDevice.SetCurSel(added);
+            ++added;
+        }
 
         if (m_chkUsb.GetCheck() == BST_UNCHECKED && m_cboDevice.GetCount() <= 0)
             AfxMessageBox(lang.GetNumberedMessage(IDS_NO_DEVICE).c_str());

@@ -151,3 +151,17 @@ char* CDeviceFinder::NextEntry(char* pos, char* entry)
     std::memcpy(entry, pos, n < kEntrySize - 1 ? n : kEntrySize - 1);
     return at ? pos + n + 1 : nullptr;
 }
+
+std::vector<std::string> CDeviceFinder::Devices(char* results)
+{
+    std::vector<std::string> devices;
+    char* pos = results;
+    do
+    {
+        char entry[kEntrySize] = {};
+        pos = NextEntry(pos, entry);
+        if (std::strlen(entry) > kMinEntryLength)
+            devices.push_back(entry);
+    } while (pos);
+    return devices;
+}

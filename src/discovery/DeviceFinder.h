@@ -5,6 +5,8 @@
 #include <winsock.h>
 
 #include <atomic>
+#include <string>
+#include <vector>
 
 class CDeviceFinder
 {
@@ -39,6 +41,9 @@ public:
     // Copies the entry at pos (at most kEntrySize - 1 characters) into the
     // zeroed entry buffer; returns where the next entry begins, or null.
     static char* NextEntry(char* pos, char* entry);
+    // The devices of a results text, in order of arrival with duplicates:
+    // every entry longer than kMinEntryLength.
+    static std::vector<std::string> Devices(char* results);
 
 private:
     static unsigned __stdcall ReceiverThreadProc(void* pParam);

@@ -16,7 +16,8 @@ TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
 
     DeleteKeyTree("SOFTWARE\\ORVEL");
     ProgramRun run;
-    for (const char* name : {"ConnSetup.exe", "ENG.dll", "DEU.dll", "FRA.dll", "JPN.dll", "twain.ini", "INSTALL.txt"})
+    for (const char* name :
+         {"ConnSetup.exe", "connscan.exe", "ENG.dll", "DEU.dll", "FRA.dll", "JPN.dll", "twain.ini", "INSTALL.txt"})
         ASSERT_TRUE(run.CopyFrom(dir, name)) << name << " is missing from the package";
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
@@ -26,5 +27,8 @@ TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
     run.Command(kCancel);
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_EQ(static_cast<DWORD>(IDNO), run.ExitCode());
+    const ConsoleResult shown = run.RunConsole("show");  // the package's own connscan.exe
+    EXPECT_EQ(0u, shown.status) << shown.err;
+    EXPECT_NE(std::string::npos, shown.out.find("model    QX7S&QN8S\n"));
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }

@@ -134,3 +134,14 @@ TEST_F(DialogTest, F1AsksForHelpAndSaysWhenItCannot)
     EXPECT_TRUE(StaysOpen());
     EXPECT_TRUE(::IsWindowEnabled(run.Dialog()));
 }
+
+// DPI awareness cannot be seen here: Wine reports every process as per-monitor
+// aware, manifest or not. The manifest's own test covers it.
+TEST_F(DialogTest, TheDialogsControlsComeFromCommonControls6)
+{
+    Prepare("T-Manifest", "M1");
+    StartDialog();
+    // Only the version 6 combo box knows how many items its list shows (30 by default).
+    EXPECT_EQ(30, ::SendMessageW(run.Item(kList), 0x1702 /* CB_GETMINVISIBLE */, 0, 0))
+        << "the controls are not those of Common Controls 6";
+}

@@ -3,6 +3,8 @@
 #include "Desktop.h"
 #include "res/resource.h"
 
+#include <thread>
+
 std::string TestExeDir()
 {
     char path[MAX_PATH] = {};
@@ -142,4 +144,69 @@ void ProgramRun::Key(UINT vk) const
 void ProgramRun::SetFocusTo(int id) const
 {
     ::SendMessageA(m_hDialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(id)), TRUE);
+}
+
+namespace
+{
+// Collects everything written to a pipe until its last writer closes it.
+void Drain(HANDLE hRead, std::string& into)
+{
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(hRead, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        into.append(buffer, got);
+    ::CloseHandle(hRead);
+    std::string clean;
+    for (const char c : into)
+        if (c != '\r')
+            clean += c;
+    into.swap(clean);
+}
+}  // namespace
+
+ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) const
+{
+    ConsoleResult result;
+    // Unless one is there already, as the package's is.
+    ::CopyFileA((TestExeDir() + "connscan.exe").c_str(), (Dir() + "connscan.exe").c_str(), TRUE);
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE outRead = nullptr, outWrite = nullptr, errRead = nullptr, errWrite = nullptr;
+    if (!::CreatePipe(&outRead, &outWrite, &inherit, 0) || !::CreatePipe(&errRead, &errWrite, &inherit, 0))
+    {
+        result.err = "no pipes";
+        return result;
+    }
+    ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+    ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = outWrite;
+    si.hStdError = errWrite;
+    PROCESS_INFORMATION pi{};
+    std::string commandLine = "\"" + Dir() + "connscan.exe\" " + args;
+    const bool started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+                                          Dir().c_str(), &si, &pi) != FALSE;
+    ::CloseHandle(outWrite);
+    ::CloseHandle(errWrite);
+    std::thread outReader(Drain, outRead, std::ref(result.out));
+    std::thread errReader(Drain, errRead, std::ref(result.err));
+    if (started)
+    {
+        if (::WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        {
+            ::TerminateProcess(pi.hProcess, 99);
+            ::WaitForSingleObject(pi.hProcess, 5000);
+        }
+        ::GetExitCodeProcess(pi.hProcess, &result.status);
+        ::CloseHandle(pi.hProcess);
+        ::CloseHandle(pi.hThread);
+    }
+    outReader.join();
+    errReader.join();
+    if (!started)
+        result.err = "connscan.exe did not start";
+    else if (result.status == 99)
+        result.err += "connscan.exe " + args + " did not end within " + std::to_string(timeoutMs) + " ms";
+    return result;
 }

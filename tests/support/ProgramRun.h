@@ -12,6 +12,14 @@
 // The directory of the running test exe, with its backslash.
 std::string TestExeDir();
 
+// What a console program printed and returned.
+struct ConsoleResult
+{
+    DWORD status = 0;
+    std::string out;  // standard output, without carriage returns
+    std::string err;  // standard error, likewise
+};
+
 class ProgramRun
 {
 public:
@@ -52,6 +60,11 @@ public:
     // A key press as the dialog's modal loop receives it, on the focused control.
     void Key(UINT vk) const;
     void SetFocusTo(int id) const;
+
+    // Runs connscan.exe (copied beside the program unless there) from the program
+    // directory with the given arguments, and waits for it; a run that
+    // outlasts timeoutMs is ended and says so in err.
+    ConsoleResult RunConsole(const std::string& args, DWORD timeoutMs = 20000) const;
 
 private:
     TempDir m_dir;  // removed after the process is ended

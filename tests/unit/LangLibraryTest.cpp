@@ -1,6 +1,7 @@
 #include "config/LangLibrary.h"
 
 #include "support/Desktop.h"
+#include "support/ProgramRun.h"
 
 #include <gtest/gtest.h>
 
@@ -137,4 +138,47 @@ TEST(LangLibrary, AMissingLibraryIsReportedAtEveryAttempt)
         EXPECT_EQ("6002 :\n\n", lang.GetNumberedMessage(6002));
         EXPECT_EQ(4u, closer.Stop().size());
     }
+}
+
+TEST(LangLibrary, ALibraryIsReadAsDataAndItsCodeNeverRuns)
+{
+    const std::string marker = TestExeDir() + "RUN.dll.ran";
+    ::DeleteFileA(marker.c_str());
+    {
+        CLangLibrary lang;
+        lang.SetLibraryName("RUN.dll");
+        EXPECT_EQ("Chosen as data", lang.GetText(2000));
+    }
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(marker.c_str())) << "the library's entry point ran";
+    // Loaded as a program library, the same file does leave its marker.
+    const HMODULE hRun = ::LoadLibraryA((TestExeDir() + "RUN.dll").c_str());
+    ASSERT_NE(nullptr, hRun);
+    ::FreeLibrary(hRun);
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, ::GetFileAttributesA(marker.c_str()));
+    ::DeleteFileA(marker.c_str());
+}
+
+TEST(LangLibrary, ACountryThatIsNotAPlainFileNameLoadsNothing)
+{
+    // Each name would find a library if it were followed as a path.
+    const std::string eng = TestExeDir() + "ENG.dll";
+    const std::vector<std::string> planted = {TestExeDir() + "sub\\ENG.dll", TestExeDir() + "..\\ENG.dll",
+                                              "C:\\ENG.dll"};
+    ::CreateDirectoryA((TestExeDir() + "sub").c_str(), nullptr);
+    for (const std::string& path : planted)
+        ASSERT_TRUE(::CopyFileA(eng.c_str(), path.c_str(), FALSE)) << path;
+    for (const char* country : {"sub\\ENG", "..\\ENG", "C:\\ENG", "ENG:x", "sub/ENG"})
+    {
+        SCOPED_TRACE(country);
+        const std::string name = std::string(country) + ".dll";
+        CLangLibrary lang;
+        lang.SetLibraryName(name);
+        ErrorBoxCloser closer;
+        EXPECT_EQ("", lang.GetText(2000));
+        EXPECT_EQ(std::vector<std::string>({"Can't load resource file.", name, "Can't load resource file.", name}),
+                  closer.Stop());
+    }
+    for (const std::string& path : planted)
+        ::DeleteFileA(path.c_str());
+    ::RemoveDirectoryA((TestExeDir() + "sub").c_str());
 }

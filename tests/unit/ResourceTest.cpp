@@ -1,8 +1,12 @@
 // The program's own resources, read from ConnSetup.exe as data.
+#include "res/resource.h"
+#include "res/langids.h"
 #include "support/ProgramRun.h"
+#include "version.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -98,6 +102,76 @@ struct Item
     std::string cls;
     std::string text;
 };
+
+// The controls that follow the header of an extended template.
+std::vector<Item> ReadItems(TemplateReader& r, WORD count)
+{
+    std::vector<Item> items;
+    for (WORD i = 0; i < count; ++i)
+    {
+        r.AlignDword();
+        Item item{};
+        r.Dword();  // helpID
+        r.Dword();  // exStyle
+        item.style = r.Dword();
+        item.x = r.Short();
+        item.y = r.Short();
+        item.cx = r.Short();
+        item.cy = r.Short();
+        item.id = r.Dword();
+        item.cls = r.SzOrOrd();
+        item.text = r.SzOrOrd();
+        const WORD extra = r.Word();
+        for (WORD b = 0; b < extra; ++b)
+            r.Byte();
+        items.push_back(item);
+    }
+    return items;
+}
+
+// The dialog's font at a scale, and its dialog units in pixels, as the
+// dialog manager computes them.
+class DialogFont
+{
+public:
+    explicit DialogFont(int dpi)
+        : m_dpi(dpi),
+          m_hdc(::CreateCompatibleDC(nullptr)),
+          m_hFont(::CreateFontW(-::MulDiv(10, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                                OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH,
+                                L"Microsoft Sans Serif")),
+          m_hOld(::SelectObject(m_hdc, m_hFont))
+    {
+        SIZE size{};
+        ::GetTextExtentPoint32W(m_hdc, L"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz", 52, &size);
+        m_baseX = (size.cx / 26 + 1) / 2;
+    }
+    ~DialogFont()
+    {
+        ::SelectObject(m_hdc, m_hOld);
+        ::DeleteObject(m_hFont);
+        ::DeleteDC(m_hdc);
+    }
+    DialogFont(const DialogFont&) = delete;
+    DialogFont& operator=(const DialogFont&) = delete;
+
+    int Pixels(int dialogUnitsX) const { return ::MulDiv(dialogUnitsX, m_baseX, 4); }
+    int Scaled(int pixelsAt96) const { return ::MulDiv(pixelsAt96, m_dpi, 96); }
+    // One line of text as a control draws it ('&' marks a mnemonic).
+    int TextWidth(const std::wstring& text) const
+    {
+        RECT rc{0, 0, 0, 0};
+        ::DrawTextW(m_hdc, text.c_str(), -1, &rc, DT_CALCRECT | DT_SINGLELINE);
+        return rc.right - rc.left;
+    }
+
+private:
+    int m_dpi;
+    HDC m_hdc;
+    HFONT m_hFont;
+    HGDIOBJ m_hOld;
+    int m_baseX = 0;
+};
 }  // namespace
 
 TEST_F(ResourceTest, DialogTemplateIsExactlyAsDesigned)
@@ -125,26 +199,7 @@ TEST_F(ResourceTest, DialogTemplateIsExactlyAsDesigned)
     EXPECT_EQ(DEFAULT_CHARSET, r.Byte());
     EXPECT_EQ("Microsoft Sans Serif", r.SzOrOrd());
 
-    std::vector<Item> items;
-    for (WORD i = 0; i < count; ++i)
-    {
-        r.AlignDword();
-        Item item{};
-        r.Dword();  // helpID
-        r.Dword();  // exStyle
-        item.style = r.Dword();
-        item.x = r.Short();
-        item.y = r.Short();
-        item.cx = r.Short();
-        item.cy = r.Short();
-        item.id = r.Dword();
-        item.cls = r.SzOrOrd();
-        item.text = r.SzOrOrd();
-        const WORD extra = r.Word();
-        for (WORD b = 0; b < extra; ++b)
-            r.Byte();
-        items.push_back(item);
-    }
+    const std::vector<Item> items = ReadItems(r, count);
     ASSERT_EQ(7u, items.size());
     const DWORD child = WS_CHILD;
     const struct
@@ -183,15 +238,17 @@ TEST_F(ResourceTest, StringIconAndVersion)
     EXPECT_GT(::LoadStringA(m_hExe, 103, text, sizeof text), 0);
     EXPECT_STREQ("Windows sockets initialization failed.", text);
 
-    // Icon group 128 holds a 32 and a 16 pixel image.
+    // Icon group 128 holds every size Windows asks for from 100 % to 200 %
+    // scaling (0 stands for 256).
     const BYTE* group = Find(MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */, 128);
     ASSERT_NE(nullptr, group);
     WORD images;
     memcpy(&images, group + 4, 2);
     std::vector<int> sizes;
     for (WORD i = 0; i < images; ++i)
-        sizes.push_back(group[6 + 14 * i]);
-    EXPECT_EQ(std::vector<int>({32, 16}), sizes);
+        sizes.push_back(group[6 + 14 * i] ? group[6 + 14 * i] : 256);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(std::vector<int>({16, 20, 24, 32, 40, 48, 64, 256}), sizes);
 
     DWORD size = 0;
     const BYTE* version = Find(MAKEINTRESOURCEA(16) /* RT_VERSION */, 1, &size);
@@ -200,9 +257,75 @@ TEST_F(ResourceTest, StringIconAndVersion)
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
     ASSERT_TRUE(::VerQueryValueA(copy.data(), "\\", reinterpret_cast<void**>(&info), &length));
-    EXPECT_EQ(MAKELONG(0, 1), info->dwFileVersionMS);
-    EXPECT_EQ(MAKELONG(8, 0), info->dwFileVersionLS);
+    // The build's one version, 1.0.0.8 today.
+    const WORD kVersion[] = {CONNSETUP_VERSION_BINARY};
+    EXPECT_EQ(MAKELONG(kVersion[1], kVersion[0]), info->dwFileVersionMS);
+    EXPECT_EQ(MAKELONG(kVersion[3], kVersion[2]), info->dwFileVersionLS);
     EXPECT_EQ(info->dwFileVersionMS, info->dwProductVersionMS);
     EXPECT_EQ(info->dwFileVersionLS, info->dwProductVersionLS);
     EXPECT_EQ(static_cast<DWORD>(VFT_APP), info->dwFileType);
+}
+
+TEST_F(ResourceTest, EveryCaptionOfEverySampleLibraryFitsItsControlAt100And150Percent)
+{
+    const BYTE* p = Find(MAKEINTRESOURCEA(5) /* RT_DIALOG */, IDD_CONNSETUP);
+    ASSERT_NE(nullptr, p);
+    TemplateReader r(p);  // the header's fields, up to the font name
+    r.Word();
+    r.Word();
+    r.Dword();
+    r.Dword();
+    r.Dword();
+    const WORD count = r.Word();
+    for (int i = 0; i < 4; ++i)
+        r.Short();
+    r.SzOrOrd();
+    r.SzOrOrd();
+    r.SzOrOrd();
+    r.Word();
+    r.Word();
+    r.Byte();
+    r.Byte();
+    EXPECT_EQ("Microsoft Sans Serif", r.SzOrOrd());
+    const std::vector<Item> items = ReadItems(r, count);
+    auto widthOf = [&](DWORD id)
+    {
+        for (const Item& item : items)
+            if (item.id == id)
+                return static_cast<int>(item.cx);
+        return 0;
+    };
+
+    // Text number, control, and the room the control keeps for itself at 96 DPI.
+    const struct
+    {
+        UINT text;
+        DWORD id;
+        int frame;
+    } captions[] = {{IDS_SELECT_DEVICE, IDC_SELECT_LABEL, 0},
+                    {IDS_OK, IDC_OK_BTN, 6},
+                    {IDS_DISCOVER, IDC_DISCOVER, 6},
+                    {IDS_CANCEL, IDC_CANCEL_BTN, 6},
+                    {IDS_USB, IDC_USB_CHECK, 17}};
+    // Texts read in UTF-16, so the Japanese library measures right in any code page.
+    for (const char* library : {"ENG.dll", "DEU.dll", "FRA.dll", "JPN.dll"})
+    {
+        const HMODULE hLib = ::LoadLibraryExA((TestExeDir() + library).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(nullptr, hLib) << library;
+        for (int dpi : {96, 144})
+        {
+            const DialogFont font(dpi);
+            for (const auto& c : captions)
+            {
+                const wchar_t* text = nullptr;
+                const int length = ::LoadStringW(hLib, c.text, reinterpret_cast<LPWSTR>(&text), 0);
+                ASSERT_GT(length, 0) << library << " text " << c.text;
+                const int needed =
+                    font.TextWidth(std::wstring(text, static_cast<size_t>(length))) + font.Scaled(c.frame);
+                EXPECT_LE(needed, font.Pixels(widthOf(c.id)))
+                    << library << " text " << c.text << " at " << dpi * 100 / 96 << " %";
+            }
+        }
+        ::FreeLibrary(hLib);
+    }
 }

@@ -1,0 +1,67 @@
+#include "CommandLine.h"
+
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& why)
+{
+    for (int i = 1; i < argc; ++i)
+    {
+        const std::string arg = argv[i];
+        if (arg == "--json")
+            line.json = true;
+        else if (arg == "--help")
+            line.help = true;
+        else if (arg == "--version")
+            line.version = true;
+        else if (arg == "--ini")
+        {
+            if (i + 1 >= argc)
+            {
+                why = "--ini needs the path of a twain.ini";
+                return false;
+            }
+            line.iniPath = argv[++i];
+        }
+        else if (arg.size() > 1 && arg[0] == '-')
+        {
+            why = "unknown option " + arg;
+            return false;
+        }
+        else
+            line.words.push_back(arg);
+    }
+    return true;
+}
+
+bool IsDottedAddress(const std::string& text)
+{
+    if (text.size() > 15)
+        return false;
+    int parts = 0;
+    size_t start = 0;
+    for (;;)
+    {
+        const size_t dot = text.find('.', start);
+        const std::string part = text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
+        if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos ||
+            (part.size() > 1 && part[0] == '0') || std::stoi(part) > 255)
+            return false;
+        ++parts;
+        if (dot == std::string::npos)
+            break;
+        start = dot + 1;
+    }
+    return parts == 4;
+}
+
+const char* UsageText()
+{
+    return "usage: connscan [--ini PATH] [--json] COMMAND\n"
+           "  list                    find the scanners on the network (one discovery pass, about 2.5 s)\n"
+           "  show                    the scanner's identity and its stored connection\n"
+           "  set usb                 connect over USB (the stored address is kept)\n"
+           "  set network ADDRESS     connect to the device at ADDRESS (dotted IPv4)\n"
+           "options, anywhere on the line:\n"
+           "  --ini PATH              the scanner's twain.ini (default: twain.ini beside connscan.exe)\n"
+           "  --json                  list and show print JSON\n"
+           "  --help, --version\n"
+           "exit status: 0 done; 1 list found no device; 2 usage or refused input; 3 a system failure\n";
+}

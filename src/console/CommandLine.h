@@ -1,0 +1,24 @@
+// The console companion's command line: words and options in any order.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct CommandLine
+{
+    std::vector<std::string> words;  // the command and its arguments
+    std::string iniPath;             // --ini PATH; empty: twain.ini beside the program
+    bool json = false;               // --json
+    bool help = false;               // --help
+    bool version = false;            // --version
+};
+
+// False, with why, for an unknown option or --ini without its path.
+bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& why);
+
+// A dotted IPv4 address as a device's address is stored: at most 15
+// characters, four decimal parts of 0 to 255, no sign, space or leading zero.
+bool IsDottedAddress(const std::string& text);
+
+// The usage text, ending in a line break.
+const char* UsageText();

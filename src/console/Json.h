@@ -1,0 +1,7 @@
+// JSON text for the console companion's --json output.
+#pragma once
+
+#include <string>
+
+// text, in the ANSI code page, as a quoted JSON string in UTF-8.
+std::string JsonString(const std::string& text);
