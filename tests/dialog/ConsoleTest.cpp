@@ -2,6 +2,7 @@
 // registry, side by side with the dialog it must agree with.
 #include "DialogFixture.h"
 
+#include "support/Lines.h"
 #include "support/Network.h"
 #include "version.h"
 
@@ -16,15 +17,6 @@ class ConsoleTest : public DialogTest
 {
 protected:
     void SetUp() override { ASSERT_TRUE(SimulatorReset()) << "the simulator does not answer"; }
-
-    static std::vector<std::string> Lines(const std::string& text)
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
-    }
 
     // Every value of the key: name, type and bytes, in the order they were made.
     std::vector<std::string> Stored() const

@@ -1,6 +1,7 @@
 // Discovery passes on the isolated test network, against the simulated scanners.
 #include "discovery/DeviceFinder.h"
 
+#include "support/Lines.h"
 #include "support/Network.h"
 
 #include <gtest/gtest.h>
@@ -32,15 +33,6 @@ protected:
         EXPECT_FALSE(finder.IsOpen());
         EXPECT_EQ(std::string(kGuard, 'G'), std::string(m_buffer + CDeviceFinder::kResultsSize, kGuard));
         return std::string(m_buffer, strnlen(m_buffer, CDeviceFinder::kResultsSize));
-    }
-
-    static std::vector<std::string> Lines(const std::string& text)
-    {
-        std::vector<std::string> lines;
-        std::istringstream in(text);
-        for (std::string line; std::getline(in, line);)
-            lines.push_back(line);
-        return lines;
     }
 
     static constexpr int kGuard = 64;
