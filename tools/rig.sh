@@ -142,7 +142,7 @@ rig_wine_up() {
     # A new prefix is made, and settled, by a server that ends with it.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
-        for reg in "$RIG_ROOT/tools/wine-settings.reg" $extra; do
+        for reg in "$RIG_ROOT/tools/wine-settings.reg" ${extra:+"$extra"}; do
             if ! rig_exec wine regedit /S "$reg" >/dev/null 2>&1; then
                 rig_log "importing $reg into $WINEPREFIX failed"
                 return 1

@@ -191,9 +191,11 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) c
     ::CloseHandle(errWrite);
     std::thread outReader(Drain, outRead, std::ref(result.out));
     std::thread errReader(Drain, errRead, std::ref(result.err));
+    bool timedOut = false;
     if (started)
     {
-        if (::WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        timedOut = ::WaitForSingleObject(pi.hProcess, timeoutMs) != WAIT_OBJECT_0;
+        if (timedOut)
         {
             ::TerminateProcess(pi.hProcess, 99);
             ::WaitForSingleObject(pi.hProcess, 5000);
@@ -206,7 +208,7 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) c
     errReader.join();
     if (!started)
         result.err = "connscan.exe did not start";
-    else if (result.status == 99)
+    else if (timedOut)
         result.err += "connscan.exe " + args + " did not end within " + std::to_string(timeoutMs) + " ms";
     return result;
 }
