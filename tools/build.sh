@@ -8,12 +8,21 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 
+# build_preset PRESET: one Windows build (mingw32 into build/, mingw64 into
+# build64/), with the Japanese locale its code page 932 test runs in.
+build_preset() {
+    local dir=build
+    [ "$1" = mingw64 ] && dir=build64
+    cmake --preset "$1" >/dev/null
+    cmake --build --preset "$1"
+    mkdir -p "$dir/locale"
+    [ -d "$dir/locale/ja_JP.UTF-8" ] || localedef -i ja_JP -f UTF-8 "$dir/locale/ja_JP.UTF-8"
+}
+
+# The 32-bit build and the native scanner simulator.
 build_all() {
-    cmake --preset mingw32 >/dev/null
-    cmake --build --preset mingw32
-    mkdir -p build/tools build/locale
-    # A Japanese locale for the code page 932 run.
-    [ -d build/locale/ja_JP.UTF-8 ] || localedef -i ja_JP -f UTF-8 build/locale/ja_JP.UTF-8
+    build_preset mingw32
+    mkdir -p build/tools
     if [ ! build/tools/scansim -nt tools/scansim.cpp ]; then
         g++ -std=c++17 -O2 -Wall -Wextra -Werror -pthread -o build/tools/scansim tools/scansim.cpp
     fi
@@ -27,26 +36,25 @@ build_product() {
 
 # The same sources for x86_64, into build64/.
 build_64() {
-    cmake --preset mingw64 >/dev/null
-    cmake --build --preset mingw64
+    build_preset mingw64
 }
 
-# build/dist/ConnSetup-VERSION.zip: the programs, the sample language
+# package [BUILD]: BUILD/dist/ConnSetup-VERSION.zip (BUILD is build, the
+# shipped 32-bit package, unless named): the programs, the sample language
 # libraries, a sample twain.ini, the install note and SHA256SUMS, with
-# build/dist/ConnSetup-VERSION.zip.sha256 beside it. The same bytes from
+# the zip's .sha256 beside it. The same bytes from
 # the same commit: fixed file times, modes and order, no extra attributes.
 # With CONNSETUP_SIGN_PFX (and CONNSETUP_SIGN_PASS, and optionally
 # CONNSETUP_SIGN_TIMESTAMP, a time-stamp server's address) the programs and
 # libraries are signed with Authenticode first.
 package() {
-    local version name stage f
+    local dir=${1:-build} version name stage f
     version=$(sed -n 's/^project(ConnSetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
     name=ConnSetup-$version
-    stage=build/dist/$name
-    rm -rf build/dist
+    stage=$dir/dist/$name
+    rm -rf "$dir/dist"
     mkdir -p "$stage"
-    cp build/bin/ConnSetup.exe build/bin/connscan.exe build/bin/ENG.dll build/bin/DEU.dll build/bin/FRA.dll \
-        build/bin/JPN.dll lang/twain.ini "$stage/"
+    cp "$dir"/bin/{ConnSetup.exe,connscan.exe,ENG.dll,DEU.dll,FRA.dll,JPN.dll} lang/twain.ini "$stage/"
     sed "s/@VERSION@/$version/" docs/INSTALL.txt >"$stage/INSTALL.txt"
     if [ -n "${CONNSETUP_SIGN_PFX:-}" ]; then
         for f in "$stage"/*.exe "$stage"/*.dll; do
@@ -57,11 +65,11 @@ package() {
     chmod 0644 "$stage"/*
     chmod 0755 "$stage"
     touch -h -d "@$SOURCE_DATE_EPOCH" "$stage"/* "$stage"
-    (cd build/dist && LC_ALL=C find "$name" -print | LC_ALL=C sort |
+    (cd "$dir/dist" && LC_ALL=C find "$name" -print | LC_ALL=C sort |
         TZ=UTC zip -qX -D --names-stdin "$name.zip")
-    (cd build/dist && sha256sum "$name.zip" >"$name.zip.sha256")
+    (cd "$dir/dist" && sha256sum "$name.zip" >"$name.zip.sha256")
     rm -rf "$stage"
-    PACKAGE_ZIP=build/dist/$name.zip
+    PACKAGE_ZIP=$dir/dist/$name.zip
     echo "package: $PACKAGE_ZIP"
 }
 

@@ -10,6 +10,7 @@
 # The device namespace runs the scanner simulator (tools/scansim.cpp).
 
 RIG_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+# Native tools and logs; the Windows build under test is set by rig_use_build.
 RIG_BUILD=$RIG_ROOT/build
 RIG_HOST_ADDR=192.168.123.1
 RIG_DEVICE_ADDR=192.168.123.123
@@ -19,6 +20,76 @@ RIG_DEVICE_EXTRA="192.168.123.11 192.168.123.12 192.168.123.13"
 RIG_PROBE_ADDR=198.51.100.1
 
 rig_log() { printf 'rig: %s\n' "$*" >&2; }
+
+# --- which build the tests run on -------------------------------------------
+
+# True when this host executes 32-bit x86 programs: it runs one, a static
+# i386 ELF of 96 bytes that only exits with status 42. Some hypervisors
+# switch 32-bit execution off; any i386 program then fails to start.
+rig_host_runs_x86() {
+    local elf status
+    elf=$(mktemp /tmp/connsetup-x86.XXXXXX)
+    # ELF header, one loadable segment at 0x08048000, then the code:
+    # mov eax, 1; mov ebx, 42; int 0x80 (exit(42)).
+    printf '%b' "$(printf '%s' \
+        7f454c46010101000000000000000000 02000300010000005480040834000000 \
+        00000000000000003400200001000000 00000000010000000000000000800408 \
+        00800408600000006000000005000000 00100000b801000000bb2a000000cd80 |
+        sed 's/../\\x&/g')" >"$elf"
+    chmod +x "$elf"
+    "$elf" 2>/dev/null && status=0 || status=$?
+    rm -f "$elf"
+    [ "$status" -eq 42 ]
+}
+
+# Sets RIG_PRESETS, the builds whose whole suite runs, from what this host
+# can execute; CONNSETUP_TEST_BUILD=64 takes the 64-bit path on any host,
+# =32 insists on the 32-bit one. Says which way it goes, and why.
+rig_choose_builds() {
+    local runs=no
+    rig_host_runs_x86 && runs=yes
+    case "${CONNSETUP_TEST_BUILD:-}" in
+    64)
+        RIG_PRESETS=(mingw64)
+        rig_log "tests run on the 64-bit build: CONNSETUP_TEST_BUILD=64 (this host runs 32-bit programs: $runs)" ;;
+    32 | '')
+        if [ "$runs" = yes ]; then
+            RIG_PRESETS=(mingw32 mingw64)
+            rig_log "tests run on the 32-bit build, then the 64-bit build: this host ran a 32-bit x86 program"
+        elif [ -n "${CONNSETUP_TEST_BUILD:-}" ]; then
+            rig_log "CONNSETUP_TEST_BUILD=32, but this host cannot execute 32-bit x86 programs (a test program failed to start)"
+            return 1
+        else
+            RIG_PRESETS=(mingw64)
+            rig_log "tests run on the 64-bit build: this host cannot execute 32-bit x86 programs (a test program failed to start); the 32-bit build is checked statically"
+        fi ;;
+    *)
+        rig_log "CONNSETUP_TEST_BUILD is '$CONNSETUP_TEST_BUILD'; it takes 32 or 64"
+        return 1 ;;
+    esac
+}
+
+# rig_use_build PRESET: the Windows build that the Wine processes from here
+# on run: its bin folder, Wine prefix and architecture, and its loader. The
+# 64-bit build always runs on the 64-bit loader itself, never through the
+# wine script, which starts the 32-bit loader whenever that is installed.
+rig_use_build() {
+    case "$1" in
+    mingw32)
+        RIG_BIN=$RIG_ROOT/build/bin
+        RIG_ARCH=win32
+        RIG_WINE=wine ;;
+    mingw64)
+        RIG_BIN=$RIG_ROOT/build64/bin
+        RIG_ARCH=win64
+        RIG_WINE=/usr/lib/wine/wine64 ;;
+    *)
+        rig_log "no build $1"
+        return 1 ;;
+    esac
+    RIG_PRESET=$1
+    RIG_PREFIX=$(dirname "$RIG_BIN")/wine
+}
 
 # --- checks -----------------------------------------------------------------
 
@@ -64,12 +135,18 @@ RIG_PIDS=()
 RIG_PREFIXES=()
 
 rig_exec() {
+    local loader=()
+    [ "$RIG_WINE" = wine ] || loader=(WINELOADER="$RIG_WINE")
     ip netns exec "$RIG_NS" env \
         CONNSETUP_NETNS="$RIG_NS" CONNSETUP_HOST_ADDR="$RIG_HOST_ADDR" \
         CONNSETUP_DEVICE_ADDR="$RIG_DEVICE_ADDR" CONNSETUP_PROBE_ADDR="$RIG_PROBE_ADDR" \
+        CONNSETUP_WINE="$RIG_WINE" "${loader[@]}" \
         WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
         DISPLAY="${RIG_DISPLAY:-${DISPLAY:-}}" "$@"
 }
+
+# A Windows program of the build in use, inside the namespace.
+rig_wine() { rig_exec "$RIG_WINE" "$@"; }
 
 rig_network_up() {
     local id=cs$$ i
@@ -119,12 +196,12 @@ rig_xvfb_up() {
     rig_log "Xvfb on $RIG_DISPLAY"
 }
 
-# rig_wine_up [PREFIX [ARCH [REGFILE]]]: a private Wine prefix (default
-# build/wine, 32-bit) whose wineserver runs inside the program namespace;
-# REGFILE is imported into a new prefix after the rig's own settings.
+# rig_wine_up [PREFIX [REGFILE]]: a private Wine prefix (default: the build
+# in use's own) whose wineserver runs inside the program namespace; REGFILE
+# is imported into a new prefix after the rig's own settings.
 rig_wine_up() {
-    export WINEPREFIX=${1:-$RIG_BUILD/wine}
-    local arch=${2:-win32} extra=${3:-} reg
+    export WINEPREFIX=${1:-$RIG_PREFIX}
+    local extra=${2:-} reg
     RIG_PREFIXES+=("$WINEPREFIX")
     # A wineserver of this prefix started elsewhere would create our sockets
     # in its own namespace: stop it, so the first Wine process below starts
@@ -141,9 +218,9 @@ rig_wine_up() {
     fi
     # A new prefix is made, and settled, by a server that ends with it.
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-        rig_exec env WINEARCH="$arch" wineboot -i >/dev/null 2>&1 || true
+        rig_exec env WINEARCH="$RIG_ARCH" "$RIG_WINE" wineboot.exe -i >/dev/null 2>&1 || true
         for reg in "$RIG_ROOT/tools/wine-settings.reg" ${extra:+"$extra"}; do
-            if ! rig_exec wine regedit /S "$reg" >/dev/null 2>&1; then
+            if ! rig_wine regedit /S "$reg" >/dev/null 2>&1; then
                 rig_log "importing $reg into $WINEPREFIX failed"
                 return 1
             fi
@@ -154,24 +231,26 @@ rig_wine_up() {
     # rig_down: otherwise it would quit whenever no program runs, and every
     # test would pay for a new server and its services.
     rig_exec wineserver -p </dev/null >/dev/null 2>&1
-    rig_exec wineboot </dev/null >/dev/null 2>&1 || true
+    rig_wine wineboot.exe </dev/null >/dev/null 2>&1 || true
     rig_exec "$RIG_ROOT/tools/wine-run" --check || return 1
     # The proof the guide asks for: where would a socket of a Wine program send from?
     local seen
-    seen=$(rig_exec wine "$RIG_BUILD/bin/netcheck.exe" "$RIG_PROBE_ADDR" 2>/dev/null | tr -d '\r')
+    seen=$(rig_wine "$RIG_BIN/netcheck.exe" "$RIG_PROBE_ADDR" 2>/dev/null | tr -d '\r')
     # Wine's desktop process inherits the output of the program that starts
     # it and lingers after it: kept running from here, it holds no test's
     # output open (the server's end stops it).
-    rig_exec wine "$RIG_BUILD/bin/netcheck.exe" --hold-desktop </dev/null >/dev/null 2>&1 &
+    rig_wine "$RIG_BIN/netcheck.exe" --hold-desktop </dev/null >/dev/null 2>&1 &
     if [ "$seen" != "$RIG_HOST_ADDR" ]; then
         rig_log "refusing: a Wine socket would send from '${seen:-nowhere}', not $RIG_HOST_ADDR"
         return 1
     fi
-    rig_log "Wine prefix $WINEPREFIX ($arch) runs inside $RIG_NS (sockets send from $seen)"
+    rig_log "Wine prefix $WINEPREFIX ($RIG_ARCH, $RIG_WINE) runs inside $RIG_NS (sockets send from $seen)"
 }
 
+# The network, a display and the prefix of the build chosen for this host.
 rig_up() {
     trap rig_down EXIT
+    rig_use_build "${RIG_PRESETS[0]}"
     rig_network_up
     rig_xvfb_up
     rig_wine_up

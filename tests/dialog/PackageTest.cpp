@@ -1,18 +1,11 @@
 #include "DialogFixture.h"
 
-#include <cstdlib>
-
 // The files of the unzipped distribution package, run as they come.
 TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
 {
-    const char* unzipped = std::getenv("CONNSETUP_PACKAGE_DIR");
-    if (!unzipped)
+    const std::string dir = DirFromEnvironment("CONNSETUP_PACKAGE_DIR");
+    if (dir.empty())
         GTEST_SKIP() << "tools/test unzips the package and runs this with CONNSETUP_PACKAGE_DIR";
-    // A Unix path, as Wine's drive Z: shows it.
-    std::string dir = std::string("Z:") + unzipped + "\\";
-    for (char& c : dir)
-        if (c == '/')
-            c = '\\';
 
     DeleteKeyTree("SOFTWARE\\ORVEL");
     ProgramRun run;

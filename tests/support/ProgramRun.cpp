@@ -3,6 +3,7 @@
 #include "Desktop.h"
 #include "res/resource.h"
 
+#include <cstdlib>
 #include <thread>
 
 std::string TestExeDir()
@@ -11,6 +12,18 @@ std::string TestExeDir()
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string dir = path;
     return dir.substr(0, dir.find_last_of('\\') + 1);
+}
+
+std::string DirFromEnvironment(const char* name)
+{
+    const char* unixPath = std::getenv(name);
+    if (!unixPath)
+        return "";
+    std::string dir = std::string("Z:") + unixPath + "\\";
+    for (char& c : dir)
+        if (c == '/')
+            c = '\\';
+    return dir;
 }
 
 ProgramRun::ProgramRun(const std::string& dirName, const std::string& exeName)

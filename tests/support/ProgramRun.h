@@ -11,6 +11,9 @@
 
 // The directory of the running test exe, with its backslash.
 std::string TestExeDir();
+// The folder named by a Unix path in environment variable name, as Wine's
+// drive Z: shows it, with its backslash; "" when the variable is unset.
+std::string DirFromEnvironment(const char* name);
 
 // What a console program printed and returned.
 struct ConsoleResult

@@ -1,7 +1,7 @@
 // The shipped programs as Windows sees them before their first line runs:
 // the manifest that decides elevation, scaling and the controls' look, the
 // libraries the loader must find, and the layout that allows ASLR and NX.
-#include "support/ProgramRun.h"
+#include "Images.h"
 #include "version.h"
 
 #include <msxml2.h>
@@ -35,7 +35,7 @@ std::string Narrow(const wchar_t* text)
 
 std::string ManifestOf(const std::string& exe)
 {
-    const HMODULE hExe = ::LoadLibraryExA((TestExeDir() + exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    const HMODULE hExe = ::LoadLibraryExA((ImageDir() + exe).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
     std::string text;
     if (const HRSRC hRes = hExe ? ::FindResourceA(hExe, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24)) : nullptr)
         text.assign(static_cast<const char*>(::LockResource(::LoadResource(hExe, hRes))), ::SizeofResource(hExe, hRes));
@@ -153,6 +153,8 @@ public:
     }
     bool Valid() const { return m_nt && m_nt->Signature == IMAGE_NT_SIGNATURE; }
     bool Is64() const { return m_nt->OptionalHeader.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC; }
+    WORD Machine() const { return m_nt->FileHeader.Machine; }
+    WORD Subsystem() const { return Is64() ? Nt64()->OptionalHeader.Subsystem : m_nt->OptionalHeader.Subsystem; }
     WORD DllCharacteristics() const
     {
         return Is64() ? Nt64()->OptionalHeader.DllCharacteristics : m_nt->OptionalHeader.DllCharacteristics;
@@ -218,7 +220,7 @@ TEST(Image, TheManifestAsksForNoElevationScalesItselfAndUsesTheSystemsStyle)
         const std::string name = std::string(program).substr(0, std::string(program).rfind('.'));
         EXPECT_EQ(name, m.One("/a:assembly/a:assemblyIdentity/@name"));
         EXPECT_EQ(CONNSETUP_VERSION_TEXT, m.One("/a:assembly/a:assemblyIdentity/@version"));
-        EXPECT_EQ(sizeof(void*) == 8 ? "amd64" : "x86", m.One("/a:assembly/a:assemblyIdentity/@processorArchitecture"));
+        EXPECT_EQ(ImageArch(), m.One("/a:assembly/a:assemblyIdentity/@processorArchitecture"));
 
         const std::string level =
             "/a:assembly/v3:trustInfo/v3:security/v3:requestedPrivileges/v3:requestedExecutionLevel";
@@ -249,8 +251,15 @@ TEST(Image, AMalformedManifestIsCaught)
     EXPECT_NE("", Manifest("<assembly xmlns='urn:schemas-microsoft-com:asm.v1'><trustInfo></assembly>").Error());
 }
 
-TEST(Image, EveryImportIsAKnownDllAndTheLayoutAllowsAslrAndNx)
+TEST(Image, RightMachineAndSubsystemOnlyKnownDllsAndALayoutForAslrAndNx)
 {
+    const WORD machine = ImageArch() == "amd64" ? IMAGE_FILE_MACHINE_AMD64 : IMAGE_FILE_MACHINE_I386;
+    for (const char* library : {"ENG.dll", "DEU.dll", "FRA.dll", "JPN.dll"})
+    {
+        const PeFile pe(ImageDir() + library);
+        ASSERT_TRUE(pe.Valid()) << library;
+        EXPECT_EQ(machine, pe.Machine()) << library;
+    }
     // HKLM\SYSTEM\CurrentControlSet\Control\Session Manager\KnownDLLs of
     // Windows 10 and 11: always loaded from the system folder.
     const std::set<std::string> known = {
@@ -261,8 +270,11 @@ TEST(Image, EveryImportIsAKnownDllAndTheLayoutAllowsAslrAndNx)
     for (const char* program : kPrograms)
     {
         SCOPED_TRACE(program);
-        const PeFile pe(TestExeDir() + program);
+        const PeFile pe(ImageDir() + program);
         ASSERT_TRUE(pe.Valid());
+        EXPECT_EQ(machine, pe.Machine());
+        EXPECT_EQ(program == std::string("connscan.exe") ? IMAGE_SUBSYSTEM_WINDOWS_CUI : IMAGE_SUBSYSTEM_WINDOWS_GUI,
+                  pe.Subsystem());
         const std::set<std::string> imports = pe.Imports();
         EXPECT_TRUE(imports.count("kernel32.dll")) << "the import table was not read";
         const bool sideBySide = ManifestOf(program).find("Microsoft.Windows.Common-Controls") != std::string::npos;

@@ -1,7 +1,7 @@
 // The program's own resources, read from ConnSetup.exe as data.
 #include "res/resource.h"
 #include "res/langids.h"
-#include "support/ProgramRun.h"
+#include "Images.h"
 #include "version.h"
 
 #include <gtest/gtest.h>
@@ -17,7 +17,7 @@ class ResourceTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_hExe = ::LoadLibraryExA((TestExeDir() + "ConnSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        m_hExe = ::LoadLibraryExA((ImageDir() + "ConnSetup.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, m_hExe);
     }
     void TearDown() override { ::FreeLibrary(m_hExe); }
@@ -310,7 +310,7 @@ TEST_F(ResourceTest, EveryCaptionOfEverySampleLibraryFitsItsControlAt100And150Pe
     // Texts read in UTF-16, so the Japanese library measures right in any code page.
     for (const char* library : {"ENG.dll", "DEU.dll", "FRA.dll", "JPN.dll"})
     {
-        const HMODULE hLib = ::LoadLibraryExA((TestExeDir() + library).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        const HMODULE hLib = ::LoadLibraryExA((ImageDir() + library).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         ASSERT_NE(nullptr, hLib) << library;
         for (int dpi : {96, 144})
         {
