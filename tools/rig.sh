@@ -7,7 +7,12 @@
 #   (default route      eth1 10.201.1.1/24   ---                  eth1 (.11 .12 .13 too)
 #    via eth0)          eth2 10.201.2.1/24   ---                  eth2
 #
-# The device namespace runs the scanner simulator (tools/scansim.cpp).
+#   device namespace eth1 10.201.1.2/24, eth2 10.201.2.2/24, and 10.201.12.12
+#   on both (one device on two networks); it routes, but passes no
+#   broadcast, to far namespace eth0 10.201.9.2/24 (a device behind a router).
+#
+# The device namespace runs the scanner simulator (tools/scansim.cpp); the
+# far namespace runs one more, which answers every query once.
 
 RIG_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # Native tools and logs; the Windows build under test is set by rig_use_build.
@@ -15,6 +20,7 @@ RIG_BUILD=$RIG_ROOT/build
 RIG_HOST_ADDR=192.168.123.1
 RIG_DEVICE_ADDR=192.168.123.123
 RIG_DEVICE_EXTRA="192.168.123.11 192.168.123.12 192.168.123.13"
+RIG_FAR_ADDR=10.201.9.2
 # Outside every subnet of the rig: a socket connected there shows which
 # address the namespace would send from. Connecting sends nothing.
 RIG_PROBE_ADDR=198.51.100.1
@@ -173,11 +179,31 @@ rig_network_up() {
     for i in $RIG_DEVICE_EXTRA; do ip -n "$RIG_DEV_NS" addr add "$i/24" dev eth0; done
     ip -n "$RIG_DEV_NS" addr add 10.201.1.2/24 dev eth1
     ip -n "$RIG_DEV_NS" addr add 10.201.2.2/24 dev eth2
-    rig_log "network namespaces $RIG_NS (program) and $RIG_DEV_NS (devices) are up"
+    ip -n "$RIG_DEV_NS" addr add 10.201.12.12/32 dev eth1
+    ip -n "$RIG_DEV_NS" addr add 10.201.12.12/32 dev eth2
+    # The far subnet, reached from the program's namespace only through the
+    # device namespace, which forwards unicast and never a broadcast.
+    RIG_FAR_NS=${id}f
+    ip netns add "$RIG_FAR_NS"
+    ip link add "${id}r" type veth peer name "${id}f"
+    ip link set "${id}r" netns "$RIG_DEV_NS"
+    ip link set "${id}f" netns "$RIG_FAR_NS"
+    ip -n "$RIG_DEV_NS" link set "${id}r" name far0 up
+    ip -n "$RIG_FAR_NS" link set "${id}f" name eth0 up
+    ip -n "$RIG_FAR_NS" link set lo up
+    ip -n "$RIG_DEV_NS" addr add 10.201.9.1/24 dev far0
+    ip -n "$RIG_FAR_NS" addr add "$RIG_FAR_ADDR/24" dev eth0
+    ip -n "$RIG_FAR_NS" route add default via 10.201.9.1
+    ip netns exec "$RIG_DEV_NS" sysctl -qw net.ipv4.ip_forward=1
+    ip -n "$RIG_NS" route add 10.201.9.0/24 via "$RIG_DEVICE_ADDR" dev eth0
+    rig_log "network namespaces $RIG_NS (program), $RIG_DEV_NS (devices, a router) and $RIG_FAR_NS (far) are up"
 }
 
 rig_simulator_up() {
     ip netns exec "$RIG_DEV_NS" "$RIG_BUILD/tools/scansim" "$@" 2>"$RIG_BUILD/scansim.log" &
+    RIG_PIDS+=($!)
+    ip netns exec "$RIG_FAR_NS" "$RIG_BUILD/tools/scansim" --rule "$RIG_FAR_ADDR:1:6:100" \
+        2>"$RIG_BUILD/scansim-far.log" &
     RIG_PIDS+=($!)
 }
 
@@ -269,7 +295,9 @@ rig_down() {
     RIG_PIDS=()
     [ -n "${RIG_NS:-}" ] && ip netns del "$RIG_NS" 2>/dev/null
     [ -n "${RIG_DEV_NS:-}" ] && ip netns del "$RIG_DEV_NS" 2>/dev/null
+    [ -n "${RIG_FAR_NS:-}" ] && ip netns del "$RIG_FAR_NS" 2>/dev/null
     RIG_NS=
     RIG_DEV_NS=
+    RIG_FAR_NS=
     return 0
 }

@@ -3,8 +3,10 @@
 // Listens for discovery queries on UDP 3121 and answers them as told over a
 // control port: from which local address, how many datagrams, how large,
 // after what delay and how far apart. Each rule answers every new pass (a query from an
-// address and port not seen before) once. Every query is logged with its
-// bytes, its source and the destination address it was sent to.
+// address and port not seen before) once, if the query came in on an
+// interface that holds the rule's address: a device hears its own network
+// only. Every query is logged with its bytes, its source and the
+// destination address it was sent to.
 //
 //   scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...]    rules given at start
 //
@@ -16,6 +18,8 @@
 //   log                          "N" then one line per query:
 //                                "SRC:PORT DST LEN HEXBYTES"
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -90,6 +94,23 @@ bool ParseRule(std::istream& in, Rule& rule)
            rule.delayMs <= 10000 && rule.gapUs >= 0 && rule.gapUs <= 1000000;
 }
 
+// True when the interface numbered index holds address.
+bool InterfaceHolds(unsigned index, const std::string& address)
+{
+    in_addr wanted{};
+    inet_pton(AF_INET, address.c_str(), &wanted);
+    ifaddrs* list = nullptr;
+    if (getifaddrs(&list) != 0)
+        return false;
+    bool holds = false;
+    for (const ifaddrs* a = list; a && !holds; a = a->ifa_next)
+        holds = a->ifa_addr && a->ifa_addr->sa_family == AF_INET &&
+                reinterpret_cast<const sockaddr_in*>(a->ifa_addr)->sin_addr.s_addr == wanted.s_addr &&
+                if_nametoindex(a->ifa_name) == index;
+    freeifaddrs(list);
+    return holds;
+}
+
 // Sends a rule's answers from its address to the querying socket.
 void Answer(Rule rule, sockaddr_in to)
 {
@@ -127,9 +148,13 @@ void OnQuery(int fd, State& state)
         return;
 
     in_addr dst{};
+    unsigned arrivedOn = 0;
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c; c = CMSG_NXTHDR(&msg, c))
         if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO)
+        {
             dst = reinterpret_cast<in_pktinfo*>(CMSG_DATA(c))->ipi_addr;
+            arrivedOn = static_cast<unsigned>(reinterpret_cast<in_pktinfo*>(CMSG_DATA(c))->ipi_ifindex);
+        }
 
     std::ostringstream line;
     char src[INET_ADDRSTRLEN] = {};
@@ -150,7 +175,8 @@ void OnQuery(int fd, State& state)
     if (!state.passes.insert({from.sin_addr.s_addr, from.sin_port}).second)
         return;
     for (const Rule& rule : state.rules)
-        std::thread(Answer, rule, from).detach();
+        if (InterfaceHolds(arrivedOn, rule.address))
+            std::thread(Answer, rule, from).detach();
 }
 
 void OnControl(int fd, State& state)

@@ -7,6 +7,8 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
         const std::string arg = argv[i];
         if (arg == "--json")
             line.json = true;
+        else if (arg == "--each-network")
+            line.eachNetwork = true;
         else if (arg == "--help")
             line.help = true;
         else if (arg == "--version")
@@ -55,13 +57,20 @@ bool IsDottedAddress(const std::string& text)
 const char* UsageText()
 {
     return "usage: connscan [--ini PATH] [--json] COMMAND\n"
-           "  list                    find the scanners on the network (one discovery pass, about 2.5 s)\n"
+           "  list                    find the scanners on the network (one discovery pass, about 2.5 s):\n"
+           "                          a broadcast on the network Windows picks for it\n"
+           "  list --each-network     the same query on each network of this PC, every answer with the\n"
+           "                          local address it came in on; not beyond a router (use probe)\n"
+           "  probe ADDRESS           send the query to ADDRESS alone (a device behind a router); a device\n"
+           "                          that answers broadcasts only will not answer\n"
+           "  check                   probe the stored device; changes nothing\n"
            "  show                    the scanner's identity and its stored connection\n"
            "  set usb                 connect over USB (the stored address is kept)\n"
            "  set network ADDRESS     connect to the device at ADDRESS (dotted IPv4)\n"
            "options, anywhere on the line:\n"
            "  --ini PATH              the scanner's twain.ini (default: twain.ini beside connscan.exe)\n"
-           "  --json                  list and show print JSON\n"
+           "  --json                  list, probe and show print JSON\n"
            "  --help, --version\n"
-           "exit status: 0 done; 1 list found no device; 2 usage or refused input; 3 a system failure\n";
+           "exit status: 0 done (probe, check: the device answered); 1 no device found, or it did not\n"
+           "answer (or none is stored); 2 usage or refused input; 3 a system failure\n";
 }

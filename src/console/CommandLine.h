@@ -9,6 +9,7 @@ struct CommandLine
     std::vector<std::string> words;  // the command and its arguments
     std::string iniPath;             // --ini PATH; empty: twain.ini beside the program
     bool json = false;               // --json
+    bool eachNetwork = false;        // --each-network
     bool help = false;               // --help
     bool version = false;            // --version
 };

@@ -1,12 +1,15 @@
 // connscan: the connection choice from the command line, for administrators
 // and deployment scripts. It runs the program's own discovery and stores the
 // same values, byte for byte, as the dialog's OK.
+#include "ConnScan.h"
+
 #include "CommandLine.h"
 #include "Json.h"
 
 #include "config/ModelIdentity.h"
 #include "config/PortRecord.h"
 #include "discovery/DeviceFinder.h"
+#include "discovery/Networks.h"
 #include "framework/ProgramDir.h"
 #include "framework/SafeStart.h"
 #include "framework/Sockets.h"
@@ -40,37 +43,116 @@ int Fail(int status, const std::string& what)
     return status;
 }
 
-int List(const CommandLine& line)
+const char kNoSockets[] = "Windows Sockets 1.1 could not be started";
+
+int RefuseAddress(const std::string& address, const char* nothingWas)
 {
-    if (!AfxSocketInit())
-        return Fail(kSystemFailure, "Windows Sockets 1.1 could not be started");
+    return Fail(kUsage, "'" + address +
+                            "' is not a dotted IPv4 address (four numbers 0-255, at most 15 characters); nothing was " +
+                            nothingWas);
+}
+
+// The answers of one pass, each with the local address it came in on.
+struct Answer
+{
+    std::string address;
+    std::string via;
+};
+
+// One pass: the dialog's own broadcast without routes, else along them.
+// Says on stderr what was left out; false when no query could go out.
+bool Pass(const std::vector<CDeviceFinder::Route>* routes, std::vector<Answer>& answers)
+{
     static char results[CDeviceFinder::kResultsSize];
     CDeviceFinder finder;
-    finder.Discover(results);
-    const std::vector<std::string> devices = CDeviceFinder::Devices(results);
-    if (line.json)
+    bool sent = true;
+    if (routes)
     {
-        std::string json = "{\"devices\": [";
-        for (size_t i = 0; i < devices.size(); ++i)
-            json += (i ? ", " : "") + JsonString(devices[i]);
-        std::printf("%s]}\n", json.c_str());
+        std::vector<std::string> failures;
+        sent = finder.Discover(results, *routes, failures) > 0 || routes->empty();
+        for (const std::string& failure : failures)
+            std::fprintf(stderr, "connscan: skipped %s\n", failure.c_str());
     }
     else
     {
-        for (const std::string& device : devices)
-            std::printf("%s\n", device.c_str());
+        finder.Discover(results);
     }
-    return devices.empty() ? kNoDevice : kDone;
+    const std::vector<std::string> devices = CDeviceFinder::Devices(results);
+    for (size_t i = 0; i < devices.size(); ++i)
+        answers.push_back({devices[i], routes ? ::inet_ntoa(finder.Via(static_cast<int>(i))) : ""});
+    return sent;
+}
+
+// One address a line, or "ADDRESS via LOCAL"; or all as JSON.
+void PrintAnswers(const std::vector<Answer>& answers, bool withVia, bool json)
+{
+    std::string text = json ? "{\"devices\": [" : "";
+    for (size_t i = 0; i < answers.size(); ++i)
+    {
+        const Answer& a = answers[i];
+        if (json && withVia)
+            text += (i ? ", " : "") + ("{\"address\": " + JsonString(a.address) + ", \"via\": " + JsonString(a.via) + "}");
+        else if (json)
+            text += (i ? ", " : "") + JsonString(a.address);
+        else
+            text += a.address + (withVia ? " via " + a.via : "") + "\n";
+    }
+    std::fputs((json ? text + "]}\n" : text).c_str(), stdout);
+}
+
+int List(const CommandLine& line)
+{
+    if (!AfxSocketInit())
+        return Fail(kSystemFailure, kNoSockets);
+    std::vector<CDeviceFinder::Route> routes;
+    if (line.eachNetwork)
+    {
+        std::vector<std::string> why;
+        if (!NetworkRoutes(routes, why))
+            return Fail(kSystemFailure, why.front());
+        for (const std::string& skipped : why)
+            std::fprintf(stderr, "connscan: skipped %s\n", skipped.c_str());
+    }
+    std::vector<Answer> answers;
+    if (!Pass(line.eachNetwork ? &routes : nullptr, answers))
+        return Fail(kSystemFailure, "no network could be queried");
+    PrintAnswers(answers, line.eachNetwork, line.json);
+    return answers.empty() ? kNoDevice : kDone;
+}
+
+// Queries address alone; kDone when it answered. Every answer is in answers.
+int Probe(const std::string& address, std::vector<Answer>& answers)
+{
+    if (!AfxSocketInit())
+        return Fail(kSystemFailure, kNoSockets);
+    in_addr any{};
+    any.s_addr = htonl(INADDR_ANY);
+    in_addr to{};
+    to.s_addr = ::inet_addr(address.c_str());
+    const std::vector<CDeviceFinder::Route> routes = {{any, to}};
+    if (!Pass(&routes, answers))
+        return Fail(kSystemFailure, "the query could not be sent");
+    for (const Answer& answer : answers)
+        if (answer.address == address)
+            return kDone;
+    return kNoDevice;
+}
+
+// The stored record, read as the dialog reads it, but a missing key is not
+// created: a look must not change what the dialog does at its first start.
+const char* ReadStored(const ModelIdentity& identity, PortRecord& record)
+{
+    CSettingsKey settings;
+    const bool typeStored =
+        ReadPortRecord(settings, SettingsKeyPath(identity.maker, identity.model), record, false);
+    return !typeStored ? "not set" : record.byPortType == kPortTypeUsb ? "usb" : "network";
 }
 
 int Show(const ModelIdentity& identity, const CommandLine& line)
 {
     const std::string key = SettingsKeyPath(identity.maker, identity.model);
-    CSettingsKey settings;
     PortRecord record{};
-    // Read as the dialog reads it, but a missing key is not created.
-    const bool typeStored = ReadPortRecord(settings, key, record, false);
-    const char* port = !typeStored ? "not set" : record.byPortType == kPortTypeUsb ? "usb" : "network";
+    const char* port = ReadStored(identity, record);
     const bool saved = record.bySaveSetting == 1;
     if (line.json)
     {
@@ -87,6 +169,36 @@ int Show(const ModelIdentity& identity, const CommandLine& line)
                     port, record.szPort, saved ? "yes" : "no");
     }
     return kDone;
+}
+
+int Check(const ModelIdentity& identity)
+{
+    const std::string key = kRootName + SettingsKeyPath(identity.maker, identity.model);
+    PortRecord record{};
+    const std::string port = ReadStored(identity, record);
+    const std::string address = record.szPort;
+    if (port == "usb")
+    {
+        std::printf("USB is stored under %s: there is no network device to check\n", key.c_str());
+        return kNoDevice;
+    }
+    if (port == "not set" || address.empty())
+    {
+        std::printf("no network device is stored under %s\n", key.c_str());
+        return kNoDevice;
+    }
+    if (!IsDottedAddress(address))
+    {
+        std::printf("the stored address '%s' is not a dotted IPv4 address\n", address.c_str());
+        return kNoDevice;
+    }
+    std::vector<Answer> answers;
+    const int status = Probe(address, answers);
+    if (status == kDone)
+        std::printf("the stored device %s answered\n", address.c_str());
+    else if (status == kNoDevice)
+        std::printf("the stored device %s did not answer\n", address.c_str());
+    return status;
 }
 
 int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
@@ -109,9 +221,7 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
     {
         address = words[2];
         if (!IsDottedAddress(address))
-            return Fail(kUsage, "'" + address +
-                                    "' is not a dotted IPv4 address (four numbers 0-255, at most 15 characters); "
-                                    "nothing was stored");
+            return RefuseAddress(address, "stored");
     }
     if (!WritePortRecord(settings, key, usb, address))
         return Fail(kSystemFailure, "the connection could not be stored under " + std::string(kRootName) + key);
@@ -120,7 +230,7 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
 }
 }  // namespace
 
-int main(int argc, char** argv)
+int ConnScanMain(int argc, char** argv)
 {
     RestrictDllSearchToSystem();
     CommandLine line;
@@ -141,12 +251,34 @@ int main(int argc, char** argv)
         return Usage("no command");
 
     const std::string& command = line.words[0];
-    if (command == "list" && line.words.size() == 1)
+    const size_t arguments = line.words.size() - 1;
+    if (line.eachNetwork && command != "list")
+        return Usage("--each-network goes with list only");
+    if (command == "list" || command == "show" || command == "check")
+    {
+        if (arguments != 0)
+            return Usage(command + " takes no arguments");
+    }
+    else if (command == "probe")
+    {
+        if (arguments != 1)
+            return Usage("probe needs one address");
+    }
+    else if (command != "set")
+        return Usage("unknown command '" + command + "'");
+
+    if (command == "list")
         return List(line);
-    if (command != "show" && command != "set")
-        return Usage(command == "list" ? "list takes no arguments" : "unknown command '" + command + "'");
-    if (command == "show" && line.words.size() != 1)
-        return Usage("show takes no arguments");
+    if (command == "probe")
+    {
+        if (!IsDottedAddress(line.words[1]))
+            return RefuseAddress(line.words[1], "sent");
+        std::vector<Answer> answers;
+        const int status = Probe(line.words[1], answers);
+        if (status != kSystemFailure)
+            PrintAnswers(answers, false, line.json);
+        return status;
+    }
 
     std::string ini = DirectoryOf(GetModuleFilePath()) + "twain.ini";
     if (!line.iniPath.empty())
@@ -160,5 +292,9 @@ int main(int argc, char** argv)
         ini = full;
     }
     const ModelIdentity identity = ReadModelIdentity(ini);
-    return command == "show" ? Show(identity, line) : Set(identity, line.words);
+    if (command == "show")
+        return Show(identity, line);
+    if (command == "check")
+        return Check(identity);
+    return Set(identity, line.words);
 }

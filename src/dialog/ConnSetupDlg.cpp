@@ -72,6 +72,12 @@ BOOL CConnSetupDlg::OnInitDialog()
     if (usb)
         m_cboDevice.EnableWindow(FALSE);
     m_btnDiscover.EnableWindow(!usb);
+
+    // Screen readers name a control without text of its own after the static
+    // text before it in the z-order, which the template puts last: the
+    // label goes just before the list. It takes no focus, so the tab order stays.
+    ::SetWindowPos(m_lblSelect.GetSafeHwnd(), ::GetWindow(m_cboDevice.GetSafeHwnd(), GW_HWNDPREV), 0, 0, 0, 0,
+                   SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     return TRUE;
 }
 

@@ -15,6 +15,9 @@ constexpr int kReceiveSize = 1024;
 constexpr long kWaitUs = 15000;
 // The longest append: 15 address characters, '@' and the terminator.
 constexpr int kMinRoomLeft = 20;
+// Room in the system for a whole burst of answers, should the receiver be
+// kept from running for a while.
+constexpr int kReceiveBufferBytes = 256 * 1024;
 }  // namespace
 
 constexpr char CDeviceFinder::kQuery[];
@@ -24,34 +27,74 @@ CDeviceFinder::CDeviceFinder()
 {
 }
 
+namespace
+{
+sockaddr_in SocketAddress(in_addr address, int port)
+{
+    sockaddr_in sa{};
+    sa.sin_family = AF_INET;
+    sa.sin_addr = address;
+    sa.sin_port = htons(static_cast<u_short>(port));
+    return sa;
+}
+
+std::string Failure(in_addr local, const char* what)
+{
+    return std::string(::inet_ntoa(local)) + ": " + what + " (Windows Sockets error " +
+           std::to_string(::WSAGetLastError()) + ")";
+}
+}  // namespace
+
 bool CDeviceFinder::Open()
 {
+    in_addr any{};
+    any.s_addr = htonl(INADDR_ANY);
+    in_addr broadcast{};
+    broadcast.s_addr = htonl(INADDR_BROADCAST);
+    return OpenRoutes({{any, broadcast}}, nullptr);
+}
+
+bool CDeviceFinder::OpenRoutes(const std::vector<Route>& routes, std::vector<std::string>* failures)
+{
     m_bOpen = false;
-    m_hSocket = ::socket(AF_INET, SOCK_DGRAM, 0);
-    if (m_hSocket == INVALID_SOCKET)
-        return false;
-
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    local.sin_port = 0;
-    if (::bind(m_hSocket, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR)
+    for (const Route& route : routes)
     {
-        ::closesocket(m_hSocket);
-        m_hSocket = INVALID_SOCKET;
-        return false;
+        // The receiver waits on every socket at once, and a wait takes so many.
+        if (m_sockets.size() == FD_SETSIZE)
+        {
+            if (failures)
+                failures->push_back(std::string(::inet_ntoa(route.local)) + ": too many networks");
+            continue;
+        }
+        CSocketHandle socket(::socket(AF_INET, SOCK_DGRAM, 0));
+        const sockaddr_in local = SocketAddress(route.local, 0);
+        if (!socket.IsValid() ||
+            ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR)
+        {
+            if (failures)
+                failures->push_back(Failure(route.local, "cannot be bound"));
+            continue;
+        }
+        const int allow = 1;
+        ::setsockopt(socket.Get(), SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&allow), sizeof allow);
+        // A system that refuses the size keeps its default.
+        ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveBufferBytes),
+                     sizeof kReceiveBufferBytes);
+        m_handles.push_back(socket.Get());
+        m_sockets.push_back(std::move(socket));
+        m_routes.push_back(route);
     }
+    if (m_sockets.empty())
+        return false;
     m_bOpen = true;
-
-    const int allow = 1;
-    ::setsockopt(m_hSocket, SOL_SOCKET, SO_BROADCAST, reinterpret_cast<const char*>(&allow), sizeof allow);
     m_hReceiver = AfxBeginThread(ReceiverThreadProc, this);
     return m_bOpen;
 }
 
 void CDeviceFinder::Close()
 {
-    ::closesocket(m_hSocket);
+    for (CSocketHandle& socket : m_sockets)
+        socket.Close();
     m_bOpen = false;
 }
 
@@ -63,6 +106,34 @@ void CDeviceFinder::Discover(char* results)
         char query[kQueryBufferSize] = {};
         ::StringCchCopyA(query, kQueryBufferSize, kQuery);
         Broadcast(query);
+    }
+    Collect();
+}
+
+int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>& failures)
+{
+    m_pCursor = results;
+    int sent = 0;
+    if (OpenRoutes(routes, &failures))
+    {
+        for (size_t i = 0; i < m_sockets.size(); ++i)
+        {
+            const sockaddr_in to = SocketAddress(m_routes[i].destination, m_nPort);
+            if (::sendto(m_sockets[i].Get(), kQuery, static_cast<int>(std::strlen(kQuery)), 0,
+                         reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR)
+                failures.push_back(Failure(m_routes[i].local, "cannot send"));
+            else
+                ++sent;
+        }
+    }
+    Collect();
+    return sent;
+}
+
+void CDeviceFinder::Collect()
+{
+    if (m_bOpen)
+    {
         // Every answer arriving in the window counts, so it runs its full length.
         ::Sleep(kCollectMs);
         Close();
@@ -80,6 +151,11 @@ void CDeviceFinder::Discover(char* results)
     }
 }
 
+in_addr CDeviceFinder::Via(int n) const
+{
+    return m_routes[m_answerRoute[n]].local;
+}
+
 void CDeviceFinder::Broadcast(const char* text)
 {
     char hostName[kHostNameSize] = {};
@@ -89,15 +165,12 @@ void CDeviceFinder::Broadcast(const char* text)
     if (!host || !host->h_addr_list)
         return;
 
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_addr.s_addr = ::inet_addr("255.255.255.255");
-    to.sin_port = htons(static_cast<u_short>(m_nPort));
+    const sockaddr_in to = SocketAddress(m_routes[0].destination, m_nPort);
     const int length = static_cast<int>(std::strlen(text));
     // Once per local address, yet all through the one socket to the one
     // destination: the system picks the interface; the count is what devices see.
     for (char** addr = host->h_addr_list; *addr; ++addr)
-        ::sendto(m_hSocket, text, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        ::sendto(m_sockets[0].Get(), text, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
 unsigned __stdcall CDeviceFinder::ReceiverThreadProc(void* pParam)
@@ -109,8 +182,11 @@ unsigned __stdcall CDeviceFinder::ReceiverThreadProc(void* pParam)
 void CDeviceFinder::Receive()
 {
     int left = kResultsSize;
-    u_long nonBlocking = 1;
-    ::ioctlsocket(m_hSocket, FIONBIO, &nonBlocking);
+    for (const SOCKET hSocket : m_handles)
+    {
+        u_long nonBlocking = 1;
+        ::ioctlsocket(hSocket, FIONBIO, &nonBlocking);
+    }
 
     char datagram[kReceiveSize];
     while (m_bOpen)
@@ -119,23 +195,30 @@ void CDeviceFinder::Receive()
         // on a socket that another thread closes is not woken on every stack.
         fd_set readable;
         FD_ZERO(&readable);
-        FD_SET(m_hSocket, &readable);
+        for (const SOCKET hSocket : m_handles)
+            FD_SET(hSocket, &readable);
         timeval wait{0, kWaitUs};
         if (::select(0, &readable, nullptr, nullptr, &wait) <= 0)
             continue;
-        sockaddr_in from{};
-        int fromLength = sizeof from;
-        const int got =
-            ::recvfrom(m_hSocket, datagram, kReceiveSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
-        if (got <= 0)
-            continue;
-        if (left < kMinRoomLeft)
-            break;
-        const char* address = ::inet_ntoa(from.sin_addr);
-        const int length = static_cast<int>(std::strlen(address));
-        ::StringCchPrintfA(m_pCursor, static_cast<size_t>(left), "%s@", address);
-        m_pCursor += length + 1;
-        left -= length + 1;
+        for (size_t route = 0; route < m_handles.size(); ++route)
+        {
+            if (!FD_ISSET(m_handles[route], &readable))
+                continue;
+            sockaddr_in from{};
+            int fromLength = sizeof from;
+            const int got = ::recvfrom(m_handles[route], datagram, kReceiveSize, 0,
+                                       reinterpret_cast<sockaddr*>(&from), &fromLength);
+            if (got <= 0)
+                continue;
+            if (left < kMinRoomLeft)
+                return;
+            const char* address = ::inet_ntoa(from.sin_addr);
+            const int length = static_cast<int>(std::strlen(address));
+            ::StringCchPrintfA(m_pCursor, static_cast<size_t>(left), "%s@", address);
+            m_pCursor += length + 1;
+            left -= length + 1;
+            m_answerRoute[m_nAnswers++] = static_cast<unsigned char>(route);
+        }
     }
 }
 

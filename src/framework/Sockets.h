@@ -10,3 +10,49 @@ using SocketsCleanupFn = int(PASCAL*)();
 // that granted another version is released again; a failed request is not.
 // The socket layer is otherwise left to the end of the process.
 bool AfxSocketInit(SocketsStartupFn startup = ::WSAStartup, SocketsCleanupFn cleanup = ::WSACleanup);
+
+// Owns one socket: closes it on Close or when it goes, whichever is first,
+// so that no path can leave it open.
+class CSocketHandle
+{
+public:
+    CSocketHandle() = default;
+    explicit CSocketHandle(SOCKET hSocket)
+        : m_hSocket(hSocket)
+    {
+    }
+    ~CSocketHandle() { Close(); }
+    CSocketHandle(CSocketHandle&& other) noexcept
+        : m_hSocket(other.Detach())
+    {
+    }
+    CSocketHandle& operator=(CSocketHandle&& other) noexcept
+    {
+        if (this != &other)
+        {
+            Close();
+            m_hSocket = other.Detach();
+        }
+        return *this;
+    }
+    CSocketHandle(const CSocketHandle&) = delete;
+    CSocketHandle& operator=(const CSocketHandle&) = delete;
+
+    SOCKET Get() const { return m_hSocket; }
+    bool IsValid() const { return m_hSocket != INVALID_SOCKET; }
+    void Close()
+    {
+        if (IsValid())
+            ::closesocket(Detach());
+    }
+
+private:
+    SOCKET Detach()
+    {
+        const SOCKET hSocket = m_hSocket;
+        m_hSocket = INVALID_SOCKET;
+        return hSocket;
+    }
+
+    SOCKET m_hSocket = INVALID_SOCKET;
+};

@@ -6,12 +6,21 @@
 #include "support/Network.h"
 #include "version.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 namespace
 {
 const char kA[] = "192.168.123.11";
 const char kC[] = "192.168.123.13";
+// Devices the broadcast of the dialog's pass never reaches: one on each of
+// the program's other two networks, one on both, and one behind a router.
+const char kSecond[] = "10.201.1.2";
+const char kThird[] = "10.201.2.2";
+const char kOnBoth[] = "10.201.12.12";
+const char kRouted[] = "10.201.9.2";
+const char kNobody[] = "10.201.1.77";
 
 class ConsoleTest : public DialogTest
 {
@@ -73,6 +82,109 @@ TEST_F(ConsoleTest, ListPrintsWhatTheDialogListsAndFailsWhenNothingAnswers)
     const ConsoleResult silent = run.RunConsole("list");
     EXPECT_EQ(1u, silent.status);
     EXPECT_EQ("", silent.out);
+}
+
+TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
+{
+    ASSERT_TRUE(SimulatorRule(kA, 1, 6, 100));
+    ASSERT_TRUE(SimulatorRule(kSecond, 1, 6, 300));
+    ASSERT_TRUE(SimulatorRule(kThird, 1, 6, 500));
+    ASSERT_TRUE(SimulatorRule(kOnBoth, 1, 6, 700));
+    Prepare("T-Each", "M1");
+    // The dialog's pass and plain list reach the default route's network only.
+    StartDialog();
+    run.Command(kDiscover);
+    ASSERT_TRUE(WaitFor([this] { return !run.Enabled(kDiscover); }, 3000)) << "the pass did not start";
+    ASSERT_TRUE(WaitFor([this] { return run.Enabled(kDiscover); }, 10000)) << "the pass did not end";
+    EXPECT_EQ(std::vector<std::string>({kA}), run.Entries());
+    run.Command(kCancel);
+    ASSERT_TRUE(EndsWith(IDNO));
+    EXPECT_EQ(kA + std::string("\n"), run.RunConsole("list").out);
+
+    const DWORD started = ::GetTickCount();
+    const ConsoleResult each = run.RunConsole("list --each-network");
+    std::printf("list --each-network took %lu ms\n", ::GetTickCount() - started);
+    EXPECT_EQ(0u, each.status) << each.err;
+    std::vector<std::string> lines = Lines(each.out);
+    ASSERT_EQ(5u, lines.size()) << each.out;
+    // In order of arrival; the device on both networks answers both at once.
+    EXPECT_EQ("192.168.123.11 via 192.168.123.1", lines[0]);
+    EXPECT_EQ("10.201.1.2 via 10.201.1.1", lines[1]);
+    EXPECT_EQ("10.201.2.2 via 10.201.2.1", lines[2]);
+    std::sort(lines.begin() + 3, lines.end());
+    EXPECT_EQ("10.201.12.12 via 10.201.1.1", lines[3]);
+    EXPECT_EQ("10.201.12.12 via 10.201.2.1", lines[4]);
+    EXPECT_EQ(0u, run.RunConsole("--json list --each-network")
+                      .out.find("{\"devices\": [{\"address\": \"192.168.123.11\", \"via\": \"192.168.123.1\"}, "
+                                "{\"address\": \"10.201.1.2\", \"via\": \"10.201.1.1\"}, "));
+}
+
+TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
+{
+    Prepare("T-Probe", "M1");
+    const ConsoleResult routed = run.RunConsole("probe 10.201.9.2");
+    EXPECT_EQ(0u, routed.status) << routed.err;
+    EXPECT_EQ(kRouted + std::string("\n"), routed.out);
+    EXPECT_EQ("{\"devices\": [\"10.201.9.2\"]}\n", run.RunConsole("probe --json 10.201.9.2").out);
+    const DWORD started = ::GetTickCount();
+    const ConsoleResult silent = run.RunConsole(std::string("probe ") + kNobody);
+    EXPECT_LT(::GetTickCount() - started, 5000u) << "a probe lasts one pass, about 2.5 s";
+    EXPECT_EQ(1u, silent.status);
+    EXPECT_EQ("", silent.out);
+
+    // check reads the key as show does: neither leaves one behind.
+    for (const char* look : {"check", "show", "show --json"})
+    {
+        const ConsoleResult r = run.RunConsole(look);
+        EXPECT_FALSE(KeyExists(Key())) << look << " created the key";
+        if (look == std::string("check"))
+        {
+            EXPECT_EQ(1u, r.status);
+            EXPECT_EQ("no network device is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1\n", r.out);
+        }
+    }
+    const struct
+    {
+        const char* set;
+        DWORD status;
+        std::string line;
+    } cases[] = {
+        {"set network 10.201.9.2", 0, "the stored device 10.201.9.2 answered"},
+        {"set network 10.201.1.77", 1, "the stored device 10.201.1.77 did not answer"},
+        {"set usb", 1, "USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1: there is no network device to check"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.set);
+        ASSERT_EQ(0u, run.RunConsole(c.set).status);
+        const std::vector<std::string> before = Stored();
+        const ConsoleResult checked = run.RunConsole("check");
+        EXPECT_EQ(c.status, checked.status) << checked.err;
+        EXPECT_EQ(c.line + "\n", checked.out);
+        EXPECT_EQ(before, Stored());
+    }
+
+    // The dialog then shows the routed device, selected.
+    ASSERT_EQ(0u, run.RunConsole("set network 10.201.9.2").status);
+    StartDialog();
+    EXPECT_EQ(std::vector<std::string>({kRouted}), run.Entries());
+    EXPECT_EQ(0, run.Selection());
+    run.Command(kCancel);
+    ASSERT_TRUE(EndsWith(IDNO));
+}
+
+TEST_F(ConsoleTest, ShowJsonGivesOddNamesBackExactly)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "the names below are in code page 1252";
+    // A quote, a backslash and a control character; a letter outside ASCII.
+    Prepare("T-\"Odd\\\x01", "M\xfc");
+    const ConsoleResult shown = run.RunConsole("show --json");
+    EXPECT_EQ(0u, shown.status) << shown.err;
+    EXPECT_EQ("{\"maker\": \"T-\\\"Odd\\\\\\u0001\", \"model\": \"M\xc3\xbc\", \"country\": \"ENG\", "
+              "\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-\\\"Odd\\\\\\u0001\\\\M\xc3\xbc\", "
+              "\"port\": \"not set\", \"address\": \"\", \"saved\": false}\n",
+              shown.out);
+    EXPECT_FALSE(KeyExists(Key())) << "show created the key";
 }
 
 TEST_F(ConsoleTest, SetAndShowRoundTripWithTheDialog)
@@ -141,10 +253,17 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
     Prepare("T-Refuse", "M1");
     WriteValue(Key(), "Velmora", REG_BINARY, PortBytes("10.1.1.1"));
     const std::vector<std::string> before = Stored();
-    for (const char* args :
-         {"set network 999.1.1.1", "set network 1.2.3", "set network 1.2.3.4.5", "set network 192.168.100.1000",
-          "set network \"\"", "set network 1.1.1.1.1.1.1.1.", "set network 01.2.3.4", "set", "set network",
-          "set usb 1.2.3.4", "set wifi", "frobnicate", "", "list extra", "show --bogus", "set network 1.2.3.4 --ini"})
+    std::vector<std::string> refused = {"set", "set network", "set usb 1.2.3.4", "set wifi", "frobnicate", "",
+                                        "list extra", "show --bogus", "set network 1.2.3.4 --ini", "probe",
+                                        "probe 1.2.3.4 5.6.7.8", "check now", "show --each-network"};
+    // Every address that set refuses, probe refuses too, and sends nothing.
+    for (const char* address : {"999.1.1.1", "1.2.3", "1.2.3.4.5", "192.168.100.1000", "\"\"",
+                                "1.1.1.1.1.1.1.1.", "01.2.3.4"})
+    {
+        refused.push_back(std::string("set network ") + address);
+        refused.push_back(std::string("probe ") + address);
+    }
+    for (const std::string& args : refused)
     {
         SCOPED_TRACE(args);
         const ConsoleResult r = run.RunConsole(args);
@@ -153,6 +272,7 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
         EXPECT_EQ("", r.out);
         EXPECT_EQ(before, Stored());
     }
+    EXPECT_EQ(0, SimulatorLog().count) << "a refused probe sent its query";
 }
 
 TEST_F(ConsoleTest, AnotherProfileHelpVersionAndARegistryFailure)

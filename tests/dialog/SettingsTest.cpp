@@ -164,7 +164,17 @@ TEST_F(SettingsTest, TheDefaultCommandAndCancelStoreNothing)
     StartDialog();
     run.Command(IDOK);
     ASSERT_TRUE(EndsWith(IDOK));
-    EXPECT_EQ(std::vector<unsigned char>({0}), Value("SaveSetting").bytes);
+    EXPECT_EQ(std::vector<unsigned char>({0}), Value("SaveSetting").bytes) << "the default command stored";
+
+    ProgramRun second;
+    second.CopyBeside("ENG.dll");
+    second.WriteFile("twain.ini", "[MODEL]\r\nMFG=T-NoStore\r\nMDL=M1\r\n");
+    ASSERT_TRUE(second.Start());
+    ASSERT_TRUE(second.WaitForDialog());
+    second.Command(kCancel);
+    ASSERT_TRUE(second.WaitForExit());
+    EXPECT_EQ(static_cast<DWORD>(IDNO), second.ExitCode());
+    EXPECT_EQ(std::vector<unsigned char>({0}), Value("SaveSetting").bytes) << "Cancel stored";
 }
 
 TEST_F(SettingsTest, ABackslashInTheMakerNamesADeeperKey)

@@ -26,10 +26,20 @@ TEST_F(DialogTest, ControlsStandInTemplateOrderWithTheirStyles)
 {
     Prepare("T-Layout", "M1");
     StartDialog();
+    // The template's order, but for the label, moved before the list it names.
     std::vector<int> order;
     for (HWND h = ::GetWindow(run.Dialog(), GW_CHILD); h; h = ::GetWindow(h, GW_HWNDNEXT))
         order.push_back(::GetDlgCtrlID(h));
-    EXPECT_EQ(std::vector<int>({kOk, kDiscover, kCancel, kList, kUsb, kLabel, kNoShow}), order);
+    EXPECT_EQ(std::vector<int>({kOk, kDiscover, kCancel, kLabel, kList, kUsb, kNoShow}), order);
+    // The tab order is the template's.
+    std::vector<int> tabs;
+    HWND h = run.Item(kOk);
+    do
+    {
+        tabs.push_back(::GetDlgCtrlID(h));
+        h = ::GetNextDlgTabItem(run.Dialog(), h, FALSE);
+    } while (h && h != run.Item(kOk) && tabs.size() < 10);
+    EXPECT_EQ(std::vector<int>({kOk, kDiscover, kCancel, kList}), tabs);
 
     auto style = [this](int id) { return static_cast<DWORD>(::GetWindowLongA(run.Item(id), GWL_STYLE)); };
     for (int id : {kOk, kDiscover, kCancel})
@@ -44,6 +54,41 @@ TEST_F(DialogTest, ControlsStandInTemplateOrderWithTheirStyles)
     EXPECT_EQ(static_cast<DWORD>(BS_AUTOCHECKBOX), style(kNoShow) & 0x0F);
     EXPECT_EQ(0u, style(kNoShow) & WS_TABSTOP);
     EXPECT_NE(0u, style(kLabel) & WS_GROUP);
+}
+
+namespace
+{
+// The name Active Accessibility gives a control without text of its own:
+// the first static text found walking back in the z-order, but no further
+// than a control that both starts a group and takes the tab.
+std::string NameFromLabel(HWND control)
+{
+    for (HWND h = ::GetWindow(control, GW_HWNDPREV); h; h = ::GetWindow(h, GW_HWNDPREV))
+    {
+        char cls[16] = {};
+        ::GetClassNameA(h, cls, sizeof cls);
+        if (lstrcmpiA(cls, "Static") == 0)
+            return TextOf(h);
+        const LONG style = ::GetWindowLongA(h, GWL_STYLE);
+        if ((style & WS_GROUP) && (style & WS_TABSTOP))
+            break;
+    }
+    return "";
+}
+}  // namespace
+
+// Focus starts on OK, the first tab stop: Enter then keeps the choice shown.
+TEST_F(DialogTest, EveryControlThatTakesTheFocusHasANameAScreenReaderCanSay)
+{
+    Prepare("T-Names", "M1");
+    StartDialog();
+    EXPECT_EQ(run.Item(kOk), run.Focus());
+    EXPECT_EQ("Select device:", NameFromLabel(run.Item(kList)));
+    for (const int id : {kOk, kDiscover, kCancel, kList})
+    {
+        const std::string own = id == kList ? "" : TextOf(run.Item(id));
+        EXPECT_NE("", own.empty() ? NameFromLabel(run.Item(id)) : own) << "control " << id << " has no name";
+    }
 }
 
 TEST_F(DialogTest, TheProfileNamesTheModelAndAnAmpersandStaysLiteral)

@@ -1,3 +1,4 @@
+#include "console/ConnScan.h"
 #include "framework/SafeStart.h"
 
 #include "support/ProgramRun.h"
@@ -19,4 +20,17 @@ TEST(SafeStart, LibrariesByNameComeOnlyFromTheSystemFolderAfterwards)
     if (byPath)
         ::FreeLibrary(byPath);
     EXPECT_NE(nullptr, ::LoadLibraryA("imagehlp.dll")) << "the system folder is no longer searched";
+}
+
+TEST(SafeStart, TheConsoleProgramsStartRestrictsTheSearchToo)
+{
+    const HMODULE before = ::LoadLibraryA("TST.dll");
+    ASSERT_NE(nullptr, before) << "the program's folder was not searched to begin with";
+    ::FreeLibrary(before);
+
+    char program[] = "connscan";
+    char version[] = "--version";
+    char* argv[] = {program, version, nullptr};
+    EXPECT_EQ(0, ConnScanMain(2, argv));
+    EXPECT_EQ(nullptr, ::LoadLibraryA("TST.dll")) << "connscan's start leaves the program's folder searched";
 }

@@ -1,0 +1,6 @@
+#include "ConnScan.h"
+
+int main(int argc, char** argv)
+{
+    return ConnScanMain(argc, argv);
+}
