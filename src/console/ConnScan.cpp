@@ -15,6 +15,7 @@
 #include "framework/Sockets.h"
 #include "version.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -91,7 +92,8 @@ void PrintAnswers(const std::vector<Answer>& answers, bool withVia, bool json)
     {
         const Answer& a = answers[i];
         if (json && withVia)
-            text += (i ? ", " : "") + ("{\"address\": " + JsonString(a.address) + ", \"via\": " + JsonString(a.via) + "}");
+            text +=
+                (i ? ", " : "") + ("{\"address\": " + JsonString(a.address) + ", \"via\": " + JsonString(a.via) + "}");
         else if (json)
             text += (i ? ", " : "") + JsonString(a.address);
         else
@@ -132,10 +134,9 @@ int Probe(const std::string& address, std::vector<Answer>& answers)
     const std::vector<CDeviceFinder::Route> routes = {{any, to}};
     if (!Pass(&routes, answers))
         return Fail(kSystemFailure, "the query could not be sent");
-    for (const Answer& answer : answers)
-        if (answer.address == address)
-            return kDone;
-    return kNoDevice;
+    const bool answered =
+        std::any_of(answers.begin(), answers.end(), [&](const Answer& answer) { return answer.address == address; });
+    return answered ? kDone : kNoDevice;
 }
 
 // The stored record, read as the dialog reads it, but a missing key is not
@@ -143,8 +144,7 @@ int Probe(const std::string& address, std::vector<Answer>& answers)
 const char* ReadStored(const ModelIdentity& identity, PortRecord& record)
 {
     CSettingsKey settings;
-    const bool typeStored =
-        ReadPortRecord(settings, SettingsKeyPath(identity.maker, identity.model), record, false);
+    const bool typeStored = ReadPortRecord(settings, SettingsKeyPath(identity.maker, identity.model), record, false);
     return !typeStored ? "not set" : record.byPortType == kPortTypeUsb ? "usb" : "network";
 }
 

@@ -206,8 +206,8 @@ void CDeviceFinder::Receive()
                 continue;
             sockaddr_in from{};
             int fromLength = sizeof from;
-            const int got = ::recvfrom(m_handles[route], datagram, kReceiveSize, 0,
-                                       reinterpret_cast<sockaddr*>(&from), &fromLength);
+            const int got = ::recvfrom(m_handles[route], datagram, kReceiveSize, 0, reinterpret_cast<sockaddr*>(&from),
+                                       &fromLength);
             if (got <= 0)
                 continue;
             if (left < kMinRoomLeft)

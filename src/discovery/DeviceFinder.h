@@ -76,8 +76,8 @@ private:
 
     char* m_pCursor = nullptr;
     std::vector<CSocketHandle> m_sockets;
-    std::vector<Route> m_routes;   // of each open socket
-    std::vector<SOCKET> m_handles; // the receiver's copy, made before it starts
+    std::vector<Route> m_routes;    // of each open socket
+    std::vector<SOCKET> m_handles;  // the receiver's copy, made before it starts
     std::atomic<bool> m_bOpen{false};
     int m_nPort;
     HANDLE m_hReceiver = nullptr;

@@ -151,7 +151,8 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
     } cases[] = {
         {"set network 10.201.9.2", 0, "the stored device 10.201.9.2 answered"},
         {"set network 10.201.1.77", 1, "the stored device 10.201.1.77 did not answer"},
-        {"set usb", 1, "USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1: there is no network device to check"},
+        {"set usb", 1,
+         "USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1: there is no network device to check"},
     };
     for (const auto& c : cases)
     {
@@ -253,12 +254,22 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
     Prepare("T-Refuse", "M1");
     WriteValue(Key(), "Velmora", REG_BINARY, PortBytes("10.1.1.1"));
     const std::vector<std::string> before = Stored();
-    std::vector<std::string> refused = {"set", "set network", "set usb 1.2.3.4", "set wifi", "frobnicate", "",
-                                        "list extra", "show --bogus", "set network 1.2.3.4 --ini", "probe",
-                                        "probe 1.2.3.4 5.6.7.8", "check now", "show --each-network"};
+    std::vector<std::string> refused = {"set",
+                                        "set network",
+                                        "set usb 1.2.3.4",
+                                        "set wifi",
+                                        "frobnicate",
+                                        "",
+                                        "list extra",
+                                        "show --bogus",
+                                        "set network 1.2.3.4 --ini",
+                                        "probe",
+                                        "probe 1.2.3.4 5.6.7.8",
+                                        "check now",
+                                        "show --each-network"};
     // Every address that set refuses, probe refuses too, and sends nothing.
-    for (const char* address : {"999.1.1.1", "1.2.3", "1.2.3.4.5", "192.168.100.1000", "\"\"",
-                                "1.1.1.1.1.1.1.1.", "01.2.3.4"})
+    for (const char* address :
+         {"999.1.1.1", "1.2.3", "1.2.3.4.5", "192.168.100.1000", "\"\"", "1.1.1.1.1.1.1.1.", "01.2.3.4"})
     {
         refused.push_back(std::string("set network ") + address);
         refused.push_back(std::string("probe ") + address);

@@ -162,11 +162,13 @@ void ProgramRun::SetFocusTo(int id) const
 namespace
 {
 // Collects everything written to a pipe until its last writer closes it.
+// A read of no bytes is no end: a writer's empty write gives one, and
+// stopping there lost the rest of a program's output now and then.
 void Drain(HANDLE hRead, std::string& into)
 {
     char buffer[4096];
     DWORD got = 0;
-    while (::ReadFile(hRead, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    while (::ReadFile(hRead, buffer, sizeof buffer, &got, nullptr))
         into.append(buffer, got);
     ::CloseHandle(hRead);
     std::string clean;
@@ -198,7 +200,9 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) c
     si.hStdError = errWrite;
     PROCESS_INFORMATION pi{};
     std::string commandLine = "\"" + Dir() + "connscan.exe\" " + args;
-    const bool started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr,
+    // Without a console, rather than with a hidden one: its output goes to
+    // the pipes alone, and no console host comes and goes with every run.
+    const bool started = ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE, DETACHED_PROCESS, nullptr,
                                           Dir().c_str(), &si, &pi) != FALSE;
     ::CloseHandle(outWrite);
     ::CloseHandle(errWrite);
@@ -213,7 +217,8 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) c
             ::TerminateProcess(pi.hProcess, 99);
             ::WaitForSingleObject(pi.hProcess, 5000);
         }
-        ::GetExitCodeProcess(pi.hProcess, &result.status);
+        if (!::GetExitCodeProcess(pi.hProcess, &result.status))
+            result.err += "no exit status: error " + std::to_string(::GetLastError()) + "\n";
         ::CloseHandle(pi.hProcess);
         ::CloseHandle(pi.hThread);
     }

@@ -1,7 +1,7 @@
 // The program's own resources, read from ConnSetup.exe as data.
 #include "res/resource.h"
-#include "res/langids.h"
 #include "Images.h"
+#include "res/langids.h"
 #include "version.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
-#include "console/ConnScan.h"
 #include "framework/SafeStart.h"
+#include "console/ConnScan.h"
 
 #include "support/ProgramRun.h"
 
