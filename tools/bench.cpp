@@ -4,10 +4,12 @@
 //              names it: under Wine the server does the sockets' work)
 //   burst      answers recorded when 318 answer within about 10 ms
 //   loaded-burst  the same 20 times, while tools/bench keeps every core busy
+//   networks   wall time of a pass along every network of the PC
 //   launch     launch-to-shown time of ConnSetup.exe against its dialog template
 //              shown by a bare program
 //   responsive the dialog's worst answer time to a message during a pass
 #include "discovery/DeviceFinder.h"
+#include "discovery/Networks.h"
 #include "res/resource.h"
 #include "support/Desktop.h"
 #include "support/Network.h"
@@ -127,6 +129,34 @@ void BenchBurst(int runs, const char* label)
                 worst);
 }
 
+// A pass along every network of the rig's program namespace, as
+// connscan list --each-network runs it.
+void BenchNetworks()
+{
+    SimulatorReset();
+    SimulatorRule("10.201.1.2", 1, 6, 100);
+    SimulatorRule("10.201.2.2", 1, 6, 100);
+    std::vector<double> wall;
+    int answers = 0;
+    for (int i = 0; i < 3; ++i)
+    {
+        std::vector<CDeviceFinder::Route> routes;
+        std::vector<std::string> skipped;
+        NetworkRoutes(routes, skipped);
+        static char results[CDeviceFinder::kResultsSize];
+        std::memset(results, 0, sizeof results);
+        const double t0 = Now();
+        CDeviceFinder finder;
+        finder.Discover(results, routes, skipped);
+        wall.push_back(Now() - t0);
+        answers = Entries(results);
+    }
+    std::printf("networks: a pass on each network, wall median %.3f s (min %.3f, max %.3f; goal 2.500 as one pass), "
+                "%d answers\n",
+                Median(wall), *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()),
+                answers);
+}
+
 // Seconds from CreateProcess to the visible dialog.
 double LaunchTime(const std::string& exe)
 {
@@ -216,6 +246,8 @@ int main(int argc, char** argv)
     // tools/bench keeps every core busy meanwhile.
     if (what == "loaded-burst")
         BenchBurst(20, " under load on every core");
+    if (what == "networks" || what == "all")
+        BenchNetworks();
     if (what == "launch" || what == "all")
         BenchLaunch();
     if (what == "responsive" || what == "all")
