@@ -48,26 +48,27 @@ rig_host_runs_x86() {
     [ "$status" -eq 42 ]
 }
 
-# Sets RIG_PRESETS, the builds whose whole suite runs, from what this host
-# can execute; CONNSETUP_TEST_BUILD=64 takes the 64-bit path on any host,
-# =32 insists on the 32-bit one. Says which way it goes, and why.
+# Sets RIG_PRESETS, the builds whose whole suite runs (the first is the one
+# the demo shows and the bench times), from what this host can execute;
+# CONNSETUP_TEST_BUILD=64 takes the 64-bit path on any host, =32 insists on
+# the 32-bit one. Says which way it goes, and why.
 rig_choose_builds() {
     local runs=no
     rig_host_runs_x86 && runs=yes
     case "${CONNSETUP_TEST_BUILD:-}" in
     64)
         RIG_PRESETS=(mingw64)
-        rig_log "tests run on the 64-bit build: CONNSETUP_TEST_BUILD=64 (this host runs 32-bit programs: $runs)" ;;
+        rig_log "64-bit path: CONNSETUP_TEST_BUILD=64 (this host executes 32-bit x86 programs: $runs)" ;;
     32 | '')
         if [ "$runs" = yes ]; then
             RIG_PRESETS=(mingw32 mingw64)
-            rig_log "tests run on the 32-bit build, then the 64-bit build: this host ran a 32-bit x86 program"
+            rig_log "32-bit path: this host executes 32-bit x86 programs (a static i386 test program ran)"
         elif [ -n "${CONNSETUP_TEST_BUILD:-}" ]; then
-            rig_log "CONNSETUP_TEST_BUILD=32, but this host cannot execute 32-bit x86 programs (a test program failed to start)"
+            rig_log "CONNSETUP_TEST_BUILD=32, but this host cannot execute 32-bit x86 programs (a static i386 test program failed to start)"
             return 1
         else
             RIG_PRESETS=(mingw64)
-            rig_log "tests run on the 64-bit build: this host cannot execute 32-bit x86 programs (a test program failed to start); the 32-bit build is checked statically"
+            rig_log "64-bit path: this host cannot execute 32-bit x86 programs (a static i386 test program failed to start); the 32-bit build is checked without running it"
         fi ;;
     *)
         rig_log "CONNSETUP_TEST_BUILD is '$CONNSETUP_TEST_BUILD'; it takes 32 or 64"
