@@ -230,9 +230,8 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
 }
 }  // namespace
 
-int ConnScanMain(int argc, char** argv)
+static int RunCommandLine(int argc, char** argv)
 {
-    RestrictDllSearchToSystem();
     CommandLine line;
     std::string why;
     if (!ParseCommandLine(argc, argv, line, why))
@@ -297,4 +296,18 @@ int ConnScanMain(int argc, char** argv)
     if (command == "check")
         return Check(identity);
     return Set(identity, line.words);
+}
+
+int ConnScanMain(int argc, char** argv)
+{
+    RestrictDllSearchToSystem();
+    const int status = RunCommandLine(argc, argv);
+    // Output that never arrived is no result: a script must not take an
+    // empty list or a missing line for what was asked.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    {
+        std::fputs("connscan: the output could not be written\n", stderr);
+        return status == kDone ? kSystemFailure : status;
+    }
+    return status;
 }

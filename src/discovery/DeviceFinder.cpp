@@ -18,17 +18,7 @@ constexpr int kMinRoomLeft = 20;
 // Room in the system for a whole burst of answers, should the receiver be
 // kept from running for a while.
 constexpr int kReceiveBufferBytes = 256 * 1024;
-}  // namespace
 
-constexpr char CDeviceFinder::kQuery[];
-
-CDeviceFinder::CDeviceFinder()
-    : m_nPort(kPort)
-{
-}
-
-namespace
-{
 sockaddr_in SocketAddress(in_addr address, int port)
 {
     sockaddr_in sa{};
@@ -38,12 +28,20 @@ sockaddr_in SocketAddress(in_addr address, int port)
     return sa;
 }
 
+// What failed on the socket of local, with the error of the call that failed.
 std::string Failure(in_addr local, const char* what)
 {
-    return std::string(::inet_ntoa(local)) + ": " + what + " (Windows Sockets error " +
-           std::to_string(::WSAGetLastError()) + ")";
+    const int error = ::WSAGetLastError();
+    return std::string(::inet_ntoa(local)) + ": " + what + " (Windows Sockets error " + std::to_string(error) + ")";
 }
 }  // namespace
+
+constexpr char CDeviceFinder::kQuery[];
+
+CDeviceFinder::CDeviceFinder()
+    : m_nPort(kPort)
+{
+}
 
 bool CDeviceFinder::Open()
 {

@@ -288,7 +288,7 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
     EXPECT_EQ(0, SimulatorLog().count) << "a refused probe sent its query";
 }
 
-TEST_F(ConsoleTest, AnotherProfileHelpVersionAndARegistryFailure)
+TEST_F(ConsoleTest, AnotherProfileHelpVersionAndFailuresToStoreOrToPrint)
 {
     Prepare("T-Ini", "M1");
     run.WriteFile("other.ini", "[MODEL]\r\nMFG=T-Ini\r\nMDL=Other\r\nCOUNTRY=DEU\r\n");
@@ -301,6 +301,11 @@ TEST_F(ConsoleTest, AnotherProfileHelpVersionAndARegistryFailure)
     const ConsoleResult help = run.RunConsole("show --help");
     EXPECT_EQ(0u, help.status);
     EXPECT_EQ(0u, help.out.find("usage: connscan"));
+
+    // Output that cannot be written is a failure, not a result.
+    const ConsoleResult unread = run.RunConsole("show", 20000, true);
+    EXPECT_EQ(3u, unread.status);
+    EXPECT_NE(std::string::npos, unread.err.find("the output could not be written"));
 
     // A key name component of 300 characters is refused by the registry.
     run.WriteFile("bad.ini", "[MODEL]\r\nMFG=T-Ini\r\nMDL=" + std::string(300, 'm') + "\r\n");

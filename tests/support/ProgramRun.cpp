@@ -179,7 +179,7 @@ void Drain(HANDLE hRead, std::string& into)
 }
 }  // namespace
 
-ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) const
+ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs, bool outputClosed) const
 {
     ConsoleResult result;
     // Unless one is there already, as the package's is.
@@ -193,6 +193,11 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) c
     }
     ::SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
     ::SetHandleInformation(errRead, HANDLE_FLAG_INHERIT, 0);
+    if (outputClosed)
+    {
+        ::CloseHandle(outRead);
+        outRead = nullptr;
+    }
     STARTUPINFOA si{};
     si.cb = sizeof si;
     si.dwFlags = STARTF_USESTDHANDLES;
@@ -206,7 +211,12 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs) c
                                           Dir().c_str(), &si, &pi) != FALSE;
     ::CloseHandle(outWrite);
     ::CloseHandle(errWrite);
-    std::thread outReader(Drain, outRead, std::ref(result.out));
+    std::thread outReader(
+        [&]
+        {
+            if (outRead)
+                Drain(outRead, result.out);
+        });
     std::thread errReader(Drain, errRead, std::ref(result.err));
     bool timedOut = false;
     if (started)

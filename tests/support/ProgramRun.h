@@ -66,8 +66,9 @@ public:
 
     // Runs connscan.exe (copied beside the program unless there) from the program
     // directory with the given arguments, and waits for it; a run that
-    // outlasts timeoutMs is ended and says so in err.
-    ConsoleResult RunConsole(const std::string& args, DWORD timeoutMs = 20000) const;
+    // outlasts timeoutMs is ended and says so in err. With outputClosed its
+    // standard output is a pipe nobody reads, so that every write fails.
+    ConsoleResult RunConsole(const std::string& args, DWORD timeoutMs = 20000, bool outputClosed = false) const;
 
 private:
     TempDir m_dir;  // removed after the process is ended
