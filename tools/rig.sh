@@ -34,7 +34,9 @@ rig_log() { printf 'rig: %s\n' "$*" >&2; }
 # switch 32-bit execution off; any i386 program then fails to start.
 rig_host_runs_x86() {
     local elf status
-    elf=$(mktemp /tmp/connsetup-x86.XXXXXX)
+    # In the work tree, where programs run, rather than a /tmp that may be noexec.
+    mkdir -p "$RIG_BUILD"
+    elf=$(mktemp "$RIG_BUILD/x86-probe.XXXXXX")
     # ELF header, one loadable segment at 0x08048000, then the code:
     # mov eax, 1; mov ebx, 42; int 0x80 (exit(42)).
     printf '%b' "$(printf '%s' \
