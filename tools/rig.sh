@@ -50,8 +50,8 @@ rig_host_runs_x86() {
     [ "$status" -eq 42 ]
 }
 
-# Sets RIG_PRESETS, the builds whose whole suite runs (the first is the one
-# the demo shows and the bench times), from what this host can execute;
+# Sets RIG_PRESETS, the builds whose tests run (the first one's whole suite;
+# it is the one the demo shows and the bench times), from what this host can execute;
 # CONNSETUP_TEST_BUILD=64 takes the 64-bit path on any host, =32 insists on
 # the 32-bit one. Says which way it goes, and why.
 rig_choose_builds() {
