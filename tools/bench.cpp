@@ -72,6 +72,13 @@ double Median(std::vector<double> v)
     return v[v.size() / 2];
 }
 
+// "what: ... wall median (min, max; goal)" of passes timed in wall.
+void PrintWall(const char* what, const std::vector<double>& wall, const char* goal)
+{
+    std::printf("%s wall median %.3f s (min %.3f, max %.3f; goal %s)", what, Median(wall),
+                *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()), goal);
+}
+
 int Entries(const char* text)
 {
     int n = 0;
@@ -101,8 +108,8 @@ void BenchPass()
         cpu.push_back(std::max(0.0, ProcessCpuSeconds() - c0));
         serverCpu.push_back(std::max(0.0, LinuxCpuSeconds(server) - s0));
     }
-    std::printf("pass: wall median %.3f s (min %.3f, max %.3f; goal 2.500 +- 2%%)\n", Median(wall),
-                *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()));
+    PrintWall("pass:", wall, "2.500 +- 2%");
+    std::printf("\n");
     std::printf("pass: CPU per pass, median of 5: process %.3f s (goal under 0.050)", Median(cpu));
     if (LinuxCpuSeconds(server) >= 0)
         std::printf(", wineserver %.3f s", Median(serverCpu));
@@ -151,10 +158,8 @@ void BenchNetworks()
         wall.push_back(Now() - t0);
         answers = Entries(results);
     }
-    std::printf("networks: a pass on each network, wall median %.3f s (min %.3f, max %.3f; goal 2.500 as one pass), "
-                "%d answers\n",
-                Median(wall), *std::min_element(wall.begin(), wall.end()), *std::max_element(wall.begin(), wall.end()),
-                answers);
+    PrintWall("networks: a pass on each network,", wall, "2.500 as one pass");
+    std::printf(", %d answers\n", answers);
 }
 
 // Seconds from CreateProcess to the visible dialog.

@@ -61,18 +61,19 @@ struct Answer
 };
 
 // One pass: the dialog's own broadcast without routes, else along them.
-// Says on stderr what was left out; false when no query could go out.
-bool Pass(const std::vector<CDeviceFinder::Route>* routes, std::vector<Answer>& answers)
+// Says on stderr what was left out, skipped before the pass or in it;
+// false when no query could go out.
+bool Pass(const std::vector<CDeviceFinder::Route>* routes, std::vector<Answer>& answers,
+          std::vector<std::string> skipped = {})
 {
     static char results[CDeviceFinder::kResultsSize];
     CDeviceFinder finder;
     bool sent = true;
     if (routes)
     {
-        std::vector<std::string> failures;
-        sent = finder.Discover(results, *routes, failures) > 0 || routes->empty();
-        for (const std::string& failure : failures)
-            std::fprintf(stderr, "connscan: skipped %s\n", failure.c_str());
+        sent = finder.Discover(results, *routes, skipped) > 0 || routes->empty();
+        for (const std::string& why : skipped)
+            std::fprintf(stderr, "connscan: skipped %s\n", why.c_str());
     }
     else
     {
@@ -107,16 +108,11 @@ int List(const CommandLine& line)
     if (!AfxSocketInit())
         return Fail(kSystemFailure, kNoSockets);
     std::vector<CDeviceFinder::Route> routes;
-    if (line.eachNetwork)
-    {
-        std::vector<std::string> why;
-        if (!NetworkRoutes(routes, why))
-            return Fail(kSystemFailure, why.front());
-        for (const std::string& skipped : why)
-            std::fprintf(stderr, "connscan: skipped %s\n", skipped.c_str());
-    }
+    std::vector<std::string> skipped;
+    if (line.eachNetwork && !NetworkRoutes(routes, skipped))
+        return Fail(kSystemFailure, skipped.front());
     std::vector<Answer> answers;
-    if (!Pass(line.eachNetwork ? &routes : nullptr, answers))
+    if (!Pass(line.eachNetwork ? &routes : nullptr, answers, skipped))
         return Fail(kSystemFailure, "no network could be queried");
     PrintAnswers(answers, line.eachNetwork, line.json);
     return answers.empty() ? kNoDevice : kDone;
