@@ -154,7 +154,7 @@ void BenchNetworks()
         std::memset(results, 0, sizeof results);
         const double t0 = Now();
         CDeviceFinder finder;
-        finder.Discover(results, routes, skipped);
+        finder.Discover(results, routes, &skipped);
         wall.push_back(Now() - t0);
         answers = Entries(results);
     }

@@ -8,7 +8,7 @@
 
 namespace
 {
-constexpr int kQueryBufferSize = 50;
+constexpr int kQueryLength = sizeof CDeviceFinder::kQuery - 1;  // no terminator on the wire
 constexpr int kHostNameSize = 100;
 constexpr int kReceiveSize = 1024;
 // How long the receiver waits for a datagram before it looks at the open flag again.
@@ -28,11 +28,28 @@ sockaddr_in SocketAddress(in_addr address, int port)
     return sa;
 }
 
-// What failed on the socket of local, with the error of the call that failed.
-std::string Failure(in_addr local, const char* what)
+void Report(std::vector<std::string>* failures, const std::string& what)
 {
-    const int error = ::WSAGetLastError();
-    return std::string(::inet_ntoa(local)) + ": " + what + " (Windows Sockets error " + std::to_string(error) + ")";
+    if (failures)
+        failures->push_back(what + " (Windows Sockets error " + std::to_string(::WSAGetLastError()) + ")");
+}
+
+std::string Text(in_addr address)
+{
+    return ::inet_ntoa(address);
+}
+
+// How many IPv4 addresses the host has: 0 when its name does not resolve.
+int HostAddressCount(std::vector<std::string>* failures)
+{
+    char hostName[kHostNameSize] = {};
+    const hostent* host = ::gethostname(hostName, kHostNameSize) == SOCKET_ERROR ? nullptr : ::gethostbyname(hostName);
+    int count = 0;
+    for (char** addr = host ? host->h_addr_list : nullptr; addr && *addr; ++addr)
+        ++count;
+    if (count == 0)
+        Report(failures, "this PC's name has no IPv4 address");
+    return count;
 }
 }  // namespace
 
@@ -43,25 +60,41 @@ CDeviceFinder::CDeviceFinder()
 {
 }
 
-bool CDeviceFinder::Open()
+CDeviceFinder::Route CDeviceFinder::BroadcastRoute()
 {
-    in_addr any{};
-    any.s_addr = htonl(INADDR_ANY);
-    in_addr broadcast{};
-    broadcast.s_addr = htonl(INADDR_BROADCAST);
-    return OpenRoutes({{any, broadcast}}, nullptr);
+    Route route{};
+    route.local.s_addr = htonl(INADDR_ANY);
+    route.destination.s_addr = htonl(INADDR_BROADCAST);
+    route.oncePerHostAddress = true;
+    return route;
 }
 
-bool CDeviceFinder::OpenRoutes(const std::vector<Route>& routes, std::vector<std::string>* failures)
+int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>* failures)
+{
+    m_pCursor = results;
+    int sent = 0;
+    if (Open(routes, failures))
+    {
+        sent = Broadcast(failures);
+        // Every answer arriving in the window counts, so it runs its full length.
+        ::Sleep(kCollectMs);
+        Close();
+    }
+    // A pass has always lasted window plus settle, and callers rely on that length.
+    ::Sleep(kSettleMs);
+    return sent;
+}
+
+bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::string>* failures)
 {
     m_bOpen = false;
     for (const Route& route : routes)
     {
         // The receiver waits on every socket at once, and a wait takes so many.
-        if (m_sockets.size() == FD_SETSIZE)
+        if (m_channels.size() == FD_SETSIZE)
         {
             if (failures)
-                failures->push_back(std::string(::inet_ntoa(route.local)) + ": too many networks");
+                failures->push_back(Text(route.local) + ": too many networks");
             continue;
         }
         CSocketHandle socket(::socket(AF_INET, SOCK_DGRAM, 0));
@@ -69,8 +102,7 @@ bool CDeviceFinder::OpenRoutes(const std::vector<Route>& routes, std::vector<std
         if (!socket.IsValid() ||
             ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR)
         {
-            if (failures)
-                failures->push_back(Failure(route.local, "cannot be bound"));
+            Report(failures, Text(route.local) + (socket.IsValid() ? ": cannot be bound" : ": no socket"));
             continue;
         }
         const int allow = 1;
@@ -78,97 +110,56 @@ bool CDeviceFinder::OpenRoutes(const std::vector<Route>& routes, std::vector<std
         // A system that refuses the size keeps its default.
         ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveBufferBytes),
                      sizeof kReceiveBufferBytes);
-        m_handles.push_back(socket.Get());
-        m_sockets.push_back(std::move(socket));
-        m_routes.push_back(route);
+        m_channels.push_back({std::move(socket), route});
     }
-    if (m_sockets.empty())
+    if (m_channels.empty())
         return false;
     m_bOpen = true;
     m_hReceiver = AfxBeginThread(ReceiverThreadProc, this);
-    return m_bOpen;
+    return true;
+}
+
+int CDeviceFinder::Broadcast(std::vector<std::string>* failures)
+{
+    int sent = 0;
+    for (const Channel& channel : m_channels)
+    {
+        const int copies = channel.route.oncePerHostAddress ? HostAddressCount(failures) : 1;
+        const sockaddr_in to = SocketAddress(channel.route.destination, m_nPort);
+        bool failed = false;
+        for (int i = 0; i < copies; ++i)
+        {
+            if (::sendto(channel.socket.Get(), kQuery, kQueryLength, 0, reinterpret_cast<const sockaddr*>(&to),
+                         sizeof to) != SOCKET_ERROR)
+                ++sent;
+            else if (!failed)
+            {
+                failed = true;
+                Report(failures, Text(channel.route.local) + ": cannot send to " + Text(channel.route.destination));
+            }
+        }
+    }
+    return sent;
 }
 
 void CDeviceFinder::Close()
 {
-    for (CSocketHandle& socket : m_sockets)
-        socket.Close();
+    // Never close a socket the receiver may still wait on: it sees the
+    // cleared flag within one wait, and only then are its sockets closed.
     m_bOpen = false;
-}
-
-void CDeviceFinder::Discover(char* results)
-{
-    m_pCursor = results;
-    if (Open())
-    {
-        char query[kQueryBufferSize] = {};
-        ::StringCchCopyA(query, kQueryBufferSize, kQuery);
-        Broadcast(query);
-    }
-    Collect();
-}
-
-int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>& failures)
-{
-    m_pCursor = results;
-    int sent = 0;
-    if (OpenRoutes(routes, &failures))
-    {
-        for (size_t i = 0; i < m_sockets.size(); ++i)
-        {
-            const sockaddr_in to = SocketAddress(m_routes[i].destination, m_nPort);
-            if (::sendto(m_sockets[i].Get(), kQuery, static_cast<int>(std::strlen(kQuery)), 0,
-                         reinterpret_cast<const sockaddr*>(&to), sizeof to) == SOCKET_ERROR)
-                failures.push_back(Failure(m_routes[i].local, "cannot send"));
-            else
-                ++sent;
-        }
-    }
-    Collect();
-    return sent;
-}
-
-void CDeviceFinder::Collect()
-{
-    if (m_bOpen)
-    {
-        // Every answer arriving in the window counts, so it runs its full length.
-        ::Sleep(kCollectMs);
-        Close();
-    }
-    // Kept although the receiver is waited for below: a pass has always
-    // lasted window plus settle, and callers rely on that length.
-    ::Sleep(kSettleMs);
-    // The receiver sees the cleared flag long before this; waiting makes sure
-    // it never touches this finder or the results after we return.
     if (m_hReceiver)
     {
         ::WaitForSingleObject(m_hReceiver, INFINITE);
         ::CloseHandle(m_hReceiver);
         m_hReceiver = nullptr;
     }
+    for (Channel& channel : m_channels)
+        channel.socket.Close();
 }
 
 in_addr CDeviceFinder::Via(int n) const
 {
-    return m_routes[m_answerRoute[n]].local;
-}
-
-void CDeviceFinder::Broadcast(const char* text)
-{
-    char hostName[kHostNameSize] = {};
-    if (::gethostname(hostName, kHostNameSize) == SOCKET_ERROR)
-        return;
-    const hostent* host = ::gethostbyname(hostName);
-    if (!host || !host->h_addr_list)
-        return;
-
-    const sockaddr_in to = SocketAddress(m_routes[0].destination, m_nPort);
-    const int length = static_cast<int>(std::strlen(text));
-    // Once per local address, yet all through the one socket to the one
-    // destination: the system picks the interface; the count is what devices see.
-    for (char** addr = host->h_addr_list; *addr; ++addr)
-        ::sendto(m_sockets[0].Get(), text, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    return n >= 0 && n < m_nAnswers ? m_channels[m_answerChannel[n]].route.local : in_addr{};
 }
 
 unsigned __stdcall CDeviceFinder::ReceiverThreadProc(void* pParam)
@@ -180,32 +171,33 @@ unsigned __stdcall CDeviceFinder::ReceiverThreadProc(void* pParam)
 void CDeviceFinder::Receive()
 {
     int left = kResultsSize;
-    for (const SOCKET hSocket : m_handles)
+    for (const Channel& channel : m_channels)
     {
         u_long nonBlocking = 1;
-        ::ioctlsocket(hSocket, FIONBIO, &nonBlocking);
+        ::ioctlsocket(channel.socket.Get(), FIONBIO, &nonBlocking);
     }
 
     char datagram[kReceiveSize];
     while (m_bOpen)
     {
-        // Waits with a timeout, not in a blocking receive: a receive blocked
-        // on a socket that another thread closes is not woken on every stack.
+        // Waits with a timeout, not in a blocking receive, so that it sees
+        // the cleared flag soon.
         fd_set readable;
         FD_ZERO(&readable);
-        for (const SOCKET hSocket : m_handles)
-            FD_SET(hSocket, &readable);
+        for (const Channel& channel : m_channels)
+            FD_SET(channel.socket.Get(), &readable);
         timeval wait{0, kWaitUs};
         if (::select(0, &readable, nullptr, nullptr, &wait) <= 0)
             continue;
-        for (size_t route = 0; route < m_handles.size(); ++route)
+        for (size_t n = 0; n < m_channels.size(); ++n)
         {
-            if (!FD_ISSET(m_handles[route], &readable))
+            const SOCKET hSocket = m_channels[n].socket.Get();
+            if (!FD_ISSET(hSocket, &readable))
                 continue;
             sockaddr_in from{};
             int fromLength = sizeof from;
-            const int got = ::recvfrom(m_handles[route], datagram, kReceiveSize, 0, reinterpret_cast<sockaddr*>(&from),
-                                       &fromLength);
+            const int got =
+                ::recvfrom(hSocket, datagram, kReceiveSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
             if (got <= 0)
                 continue;
             if (left < kMinRoomLeft)
@@ -215,7 +207,7 @@ void CDeviceFinder::Receive()
             ::StringCchPrintfA(m_pCursor, static_cast<size_t>(left), "%s@", address);
             m_pCursor += length + 1;
             left -= length + 1;
-            m_answerRoute[m_nAnswers++] = static_cast<unsigned char>(route);
+            m_answerChannel[m_nAnswers++] = static_cast<unsigned char>(n);
         }
     }
 }

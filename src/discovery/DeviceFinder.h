@@ -4,8 +4,6 @@
 
 #include "framework/Sockets.h"
 
-#include <winsock.h>
-
 #include <atomic>
 #include <string>
 #include <vector>
@@ -30,33 +28,34 @@ public:
     {
         in_addr local;
         in_addr destination;
+        // The dialog's broadcast: once for each IPv4 address of the host,
+        // all through the one socket; the system picks the interface.
+        bool oncePerHostAddress = false;
     };
+    // The dialog's route: from any local address to 255.255.255.255.
+    static Route BroadcastRoute();
 
     CDeviceFinder();
     virtual ~CDeviceFinder() = default;
     CDeviceFinder(const CDeviceFinder&) = delete;
     CDeviceFinder& operator=(const CDeviceFinder&) = delete;
 
-    // Opens one socket bound to any address and starts the receiver; true when it is open.
-    bool Open();
-    void Close();
     bool IsOpen() const { return m_bOpen; }
 
     // One pass into results, which holds kResultsSize zeroed bytes: the text
-    // "addr@addr@..." in order of arrival. The query goes to the broadcast
-    // address, and the system picks the interface. Returns when the receiver is done.
-    void Discover(char* results);
-    // Sends text, without its terminator, to the broadcast address once for
-    // each IPv4 address of the local host.
-    void Broadcast(const char* text);
-
-    // A pass along routes, into results as above: the query goes once from a
-    // socket bound to each route's local address to its destination, and the
-    // answers on all of them are collected in the one window. A route that
-    // cannot be bound or sent on is left out and described in failures.
-    // Returns how many routes the query went out on.
-    int Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>& failures);
-    // The local address of the socket that recorded answer n came in on.
+    // "addr@addr@..." in order of arrival. The query goes out on each route
+    // from a socket of its own, and the answers on all of them are collected
+    // in the one window. A route that cannot be bound or sent on is left out
+    // and described in failures. Returns how many datagrams went out, when
+    // the receiver is done.
+    int Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>* failures = nullptr);
+    // The dialog's pass.
+    int Discover(char* results, std::vector<std::string>* failures = nullptr)
+    {
+        return Discover(results, {BroadcastRoute()}, failures);
+    }
+    // The local address of the socket that recorded answer n came in on;
+    // 0.0.0.0 for an answer never recorded.
     in_addr Via(int n) const;
 
     // Copies the entry at pos (at most kEntrySize - 1 characters) into the
@@ -67,20 +66,27 @@ public:
     static std::vector<std::string> Devices(char* results);
 
 private:
-    bool OpenRoutes(const std::vector<Route>& routes, std::vector<std::string>* failures);
-    // The rest of a pass: the window, then the socket closed, the settle
-    // time, and the receiver's end.
-    void Collect();
+    // One socket of a pass and the route it serves.
+    struct Channel
+    {
+        CSocketHandle socket;
+        Route route;
+    };
+
+    // Opens a socket for each route and starts the receiver; true when one is open.
+    bool Open(const std::vector<Route>& routes, std::vector<std::string>* failures);
+    // Sends the query on every open socket; returns the datagrams sent.
+    int Broadcast(std::vector<std::string>* failures);
+    // Stops the receiver, then closes the sockets it waited on.
+    void Close();
     static unsigned __stdcall ReceiverThreadProc(void* pParam);
     void Receive();
 
     char* m_pCursor = nullptr;
-    std::vector<CSocketHandle> m_sockets;
-    std::vector<Route> m_routes;    // of each open socket
-    std::vector<SOCKET> m_handles;  // the receiver's copy, made before it starts
+    std::vector<Channel> m_channels;  // fixed while the receiver runs
     std::atomic<bool> m_bOpen{false};
     int m_nPort;
     HANDLE m_hReceiver = nullptr;
     int m_nAnswers = 0;
-    unsigned char m_answerRoute[kMaxAnswers] = {};  // the socket of each answer
+    unsigned char m_answerChannel[kMaxAnswers] = {};  // the socket of each answer
 };

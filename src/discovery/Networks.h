@@ -3,13 +3,18 @@
 
 #include "DeviceFinder.h"
 
+#include <ws2tcpip.h>
+
 #include <string>
 #include <vector>
 
-// One route for each IPv4 network of the PC, that is each interface that is
-// up and not the loopback: from the interface's address to the network's
+// The route of one interface of the list: from its address to its network's
 // broadcast address, worked out from address and mask (the list's own
-// broadcast field reads 255.255.255.255 on some systems). An interface with
-// no broadcast address (point-to-point, or a mask without host bits) is left
-// out and described in skipped. False, with why in skipped, when there is no list.
+// broadcast field reads 255.255.255.255 on some systems). False for an
+// interface that is down, the loopback or not IPv4; false, with why, for one
+// with no broadcast address (point-to-point, or a mask without host bits).
+bool InterfaceRoute(const INTERFACE_INFO& item, CDeviceFinder::Route& route, std::string& why);
+
+// One route for each IPv4 network of the PC; what was left out, and why, in
+// skipped. False, with why in skipped, when there is no list.
 bool NetworkRoutes(std::vector<CDeviceFinder::Route>& routes, std::vector<std::string>& skipped);

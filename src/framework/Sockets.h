@@ -1,7 +1,7 @@
 // Windows Sockets start-up for the whole process.
 #pragma once
 
-#include <winsock.h>
+#include <winsock2.h>
 
 using SocketsStartupFn = int(PASCAL*)(WORD wVersionRequested, LPWSADATA lpWSAData);
 using SocketsCleanupFn = int(PASCAL*)();

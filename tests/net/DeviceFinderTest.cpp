@@ -1,14 +1,20 @@
 // Discovery passes on the isolated test network, against the simulated scanners.
 #include "discovery/DeviceFinder.h"
 
+#include "support/Desktop.h"
 #include "support/Lines.h"
 #include "support/Network.h"
 
 #include <gtest/gtest.h>
 
+#include <tlhelp32.h>
+
+#include <atomic>
 #include <cstring>
+#include <set>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -135,4 +141,61 @@ TEST_F(DeviceFinderTest, WithoutASocketThePassIsOnlyTheSettlingPause)
     EXPECT_LT(elapsed, 1900u) << "the collection window ran without a socket";
     EXPECT_EQ(std::string(CDeviceFinder::kResultsSize - 1, 'x'), std::string(m_buffer));
     EXPECT_EQ(0, SimulatorLog().count);
+}
+
+namespace
+{
+std::set<DWORD> ThreadsOfThisProcess()
+{
+    std::set<DWORD> threads;
+    const HANDLE hSnapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    THREADENTRY32 entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = ::Thread32First(hSnapshot, &entry); more; more = ::Thread32Next(hSnapshot, &entry))
+        if (entry.th32OwnerProcessID == ::GetCurrentProcessId())
+            threads.insert(entry.th32ThreadID);
+    ::CloseHandle(hSnapshot);
+    return threads;
+}
+}  // namespace
+
+TEST_F(DeviceFinderTest, ABurstWaitsForAReceiverThatCannotRunForAWhile)
+{
+    // 318 answers at once, while the receiver is kept from reading: the
+    // system holds them for it, and none is lost.
+    ASSERT_TRUE(SimulatorRule(kDevice, 318, 8, 300));
+    std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
+    const std::set<DWORD> before = ThreadsOfThisProcess();
+    std::atomic<DWORD> passThread{0};
+    CDeviceFinder finder;
+    std::thread pass(
+        [&]
+        {
+            passThread = ::GetCurrentThreadId();
+            finder.Discover(m_buffer);
+        });
+    // The receiver is the one new thread besides the pass's own.
+    std::set<DWORD> started;
+    WaitFor(
+        [&]
+        {
+            started.clear();
+            for (const DWORD id : ThreadsOfThisProcess())
+                if (!before.count(id) && id != passThread)
+                    started.insert(id);
+            return passThread && !started.empty();
+        },
+        1000, 1);
+    const HANDLE hReceiver =
+        started.size() == 1 ? ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, *started.begin()) : nullptr;
+    const bool suspended = hReceiver && ::SuspendThread(hReceiver) != static_cast<DWORD>(-1);
+    ::Sleep(1200);  // the burst arrives meanwhile
+    if (suspended)
+        ::ResumeThread(hReceiver);
+    if (hReceiver)
+        ::CloseHandle(hReceiver);
+    pass.join();
+    ASSERT_EQ(1u, started.size());
+    ASSERT_TRUE(suspended);
+    EXPECT_EQ(318u * 16, std::strlen(m_buffer)) << "answers were lost while the receiver could not run";
 }

@@ -1,6 +1,6 @@
 #include "Network.h"
 
-#include <winsock.h>
+#include <winsock2.h>
 
 #include <cstdlib>
 #include <sstream>

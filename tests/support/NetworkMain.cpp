@@ -2,7 +2,7 @@
 // this process is inside the isolated test network.
 #include "Network.h"
 
-#include <winsock.h>
+#include <winsock2.h>
 
 #include <gtest/gtest.h>
 

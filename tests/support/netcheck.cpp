@@ -7,7 +7,7 @@
 // to see closed.
 #include "Network.h"
 
-#include <winsock.h>
+#include <winsock2.h>
 
 #include <cstdio>
 #include <cstring>
