@@ -18,6 +18,7 @@ BEGIN_MESSAGE_TABLE(CConnSetupDlg)
     ON_BN_CLICKED(IDC_CANCEL_BTN, OnCancelButton)
     ON_BN_CLICKED(IDC_USB_CHECK, OnUsbClicked)
     ON_MESSAGE_VOID(WM_DISCOVERY_DONE, OnDiscoveryDone)
+    ON_WM_SETCURSOR()
 END_MESSAGE_TABLE()
 // clang-format on
 

@@ -31,6 +31,7 @@ protected:
     void OnCancelButton();
     void OnUsbClicked();
     void OnDiscoveryDone();
+    BOOL OnSetCursor();
 
     DECLARE_MESSAGE_TABLE()
 
@@ -41,11 +42,14 @@ private:
     static unsigned __stdcall DiscoveryThreadProc(void* pParam);
     void RunDiscovery();
     void EnableLockedControls(BOOL bEnable) const;
+    void RestoreFocus() const;
+    void RefreshCursor() const;
 
     std::string m_strCountry;
     std::string m_strModel;
     std::string m_strMaker;
     std::atomic<bool> m_bDiscovering{false};
+    HWND m_hFocusAtStart = nullptr;  // the control that had the focus when the pass began
     CButton m_btnNoShow;
     CStatic m_lblSelect;
     CButton m_chkUsb;

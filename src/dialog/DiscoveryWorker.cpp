@@ -16,6 +16,10 @@ void CConnSetupDlg::OnDiscover()
     // Marked before the thread exists, so that a second click cannot start a second pass.
     if (m_bDiscovering.exchange(true))
         return;
+    // The pass disables the focused control; the focus comes back to it at the end.
+    m_hFocusAtStart = ::GetFocus();
+    while (m_hFocusAtStart && ::GetParent(m_hFocusAtStart) != m_hWnd)
+        m_hFocusAtStart = ::GetParent(m_hFocusAtStart);  // a combo box's edit field: the combo box
     HANDLE hThread = AfxBeginThread(DiscoveryThreadProc, this);
     if (!hThread)
     {
@@ -23,6 +27,7 @@ void CConnSetupDlg::OnDiscover()
         return;
     }
     ::CloseHandle(hThread);
+    RefreshCursor();
 }
 
 unsigned __stdcall CConnSetupDlg::DiscoveryThreadProc(void* pParam)
@@ -53,7 +58,7 @@ void CConnSetupDlg::RunDiscovery()
         m_cboDevice.ResetContent();
 
         char results[CDeviceFinder::kResultsSize] = {};
-        finder.Discover(results);
+        finder.Discover(results);  // nothing sent reads as nothing found: message 6002
 
         int added = 0;
         for (const std::string& device : CDeviceFinder::Devices(results))
@@ -76,4 +81,40 @@ void CConnSetupDlg::OnDiscoveryDone()
 {
     EnableLockedControls(TRUE);
     m_bDiscovering = false;
+    RestoreFocus();
+    RefreshCursor();
+}
+
+// To the control that had the focus when the pass began, else to the first
+// tab stop: never left on a control that was disabled meanwhile. Through the
+// dialog manager, which keeps the default button right.
+void CConnSetupDlg::RestoreFocus() const
+{
+    HWND hTarget = m_hFocusAtStart;
+    if (!hTarget || !::IsWindowEnabled(hTarget) || !::IsWindowVisible(hTarget))
+        hTarget = ::GetNextDlgTabItem(m_hWnd, nullptr, FALSE);
+    if (hTarget)
+        SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hTarget), TRUE);
+}
+
+// While a pass runs the pointer over the dialog says that it works in the background.
+BOOL CConnSetupDlg::OnSetCursor()
+{
+    if (!m_bDiscovering)
+        return FALSE;
+    ::SetCursor(::LoadCursorA(nullptr, IDC_APPSTARTING));
+    return TRUE;
+}
+
+// The pointer over the dialog changes when the pass starts or ends, not at its next move.
+void CConnSetupDlg::RefreshCursor() const
+{
+    POINT pt{};
+    if (!::GetCursorPos(&pt))
+        return;
+    const HWND hUnder = ::WindowFromPoint(pt);
+    if (hUnder != m_hWnd && !::IsChild(m_hWnd, hUnder))
+        return;
+    const LRESULT hit = ::SendMessageA(hUnder, WM_NCHITTEST, 0, MAKELPARAM(pt.x, pt.y));
+    ::SendMessageA(hUnder, WM_SETCURSOR, reinterpret_cast<WPARAM>(hUnder), MAKELPARAM(hit, WM_MOUSEMOVE));
 }

@@ -95,8 +95,16 @@ INT_PTR CDialog::OnMessage(UINT message, WPARAM wParam)
         if (message == WM_COMMAND && (e->code != code || e->id != id))
             continue;
         const LRESULT result = e->invoke(*this);
-        // These answer through the procedure's own return value.
-        return message == WM_QUERYDRAGICON ? static_cast<INT_PTR>(result) : TRUE;
+        // This one answers through the procedure's own return value.
+        if (message == WM_QUERYDRAGICON)
+            return static_cast<INT_PTR>(result);
+        // This one is handled only when its handler says so, and then answers TRUE.
+        if (message == WM_SETCURSOR)
+        {
+            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+            return result ? TRUE : FALSE;
+        }
+        return TRUE;
     }
     if (message != WM_COMMAND)
         return FALSE;

@@ -35,6 +35,11 @@ protected:                      \
             { WM_QUERYDRAGICON, 0, 0, [](CDialog& d) -> LRESULT {                  \
                 return reinterpret_cast<LRESULT>(static_cast<ThisClass&>(d).OnQueryDragIcon()); } },
 
+// The handler's TRUE sets the pointer; FALSE leaves it to the default.
+#define ON_WM_SETCURSOR()                                                          \
+            { WM_SETCURSOR, 0, 0, [](CDialog& d) -> LRESULT {                      \
+                return static_cast<ThisClass&>(d).OnSetCursor(); } },
+
 #define ON_BN_CLICKED(id, handler)                                                 \
             { WM_COMMAND, BN_CLICKED, id, [](CDialog& d) -> LRESULT {              \
                 static_cast<ThisClass&>(d).handler(); return 0; } },

@@ -187,3 +187,28 @@ TEST_F(DiscoveryTest, TheDialogKeepsAnsweringDuringAPass)
     // A generous bound: it fails only when the dialog's thread was blocked by the pass.
     EXPECT_LT(worst, 1000u);
 }
+
+TEST_F(DiscoveryTest, TheKeyboardFocusComesBackToDiscoverAfterAPass)
+{
+    ASSERT_TRUE(SimulatorRule(kA, 1, 6, 100));
+    StartWithStored("T-Focus", "");
+    for (const bool answered : {true, false})
+    {
+        SCOPED_TRACE(answered ? "after answers" : "after message 6002 was closed");
+        // Pressed from the keyboard: the space bar on the focused button.
+        run.SetFocusTo(kDiscover);
+        ASSERT_TRUE(WaitFor([this] { return run.Focus() == run.Item(kDiscover); }, 3000));
+        run.Key(VK_SPACE);
+        ASSERT_TRUE(WaitFor([this] { return AllLocked(true); }, 3000)) << "the space bar did not start a pass";
+        const HWND box = WaitForEndOrBox();
+        EXPECT_EQ(answered, box == nullptr);
+        if (box)
+        {
+            ASSERT_TRUE(CloseMessageBox(box));
+        }
+        ASSERT_TRUE(WaitFor([this] { return AllLocked(false); }, 3000));
+        EXPECT_TRUE(WaitFor([this] { return run.Focus() == run.Item(kDiscover); }, 2000))
+            << "the focus is on control " << ::GetDlgCtrlID(run.Focus());
+        ASSERT_TRUE(SimulatorReset());  // the second pass goes unanswered
+    }
+}

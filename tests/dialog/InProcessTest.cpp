@@ -6,6 +6,7 @@
 #include "dialog/ConnSetupDlg.h"
 #include "support/Network.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -84,11 +85,12 @@ TEST(InProcess, TwoClicksInARowStartOnePass)
 
 TEST(InProcess, AWriteThatFailsLeavesNoMarkerAndKeepsTheDialogOpen)
 {
-    for (const char* failing : {"PortType", "Velmora", "SaveSetting"})
+    const std::string kWriteOrder[] = {"PortType", "Velmora", "SaveSetting"};
+    for (const std::string& failing : kWriteOrder)
     {
         SCOPED_TRACE(failing);
         DeleteKeyTree("SOFTWARE\\ORVEL");
-        g_failName = failing;
+        g_failName = failing.c_str();
         CConnSetupDlg dlg(nullptr, WriterFailingOne);
         std::string said;
         bool openAfterBox = false;
@@ -112,6 +114,52 @@ TEST(InProcess, AWriteThatFailsLeavesNoMarkerAndKeepsTheDialogOpen)
         EXPECT_TRUE(openAfterBox) << "OK closed the dialog as if the choice was stored";
         EXPECT_EQ(IDNO, result);
         EXPECT_FALSE(ReadValue(kSampleKey, "SaveSetting").present) << "the marker vouches for a record never stored";
+        // Nothing after the write that failed was written either.
+        std::vector<std::string> written = ValueNames(kSampleKey);
+        std::sort(written.begin(), written.end());
+        std::vector<std::string> before(kWriteOrder,
+                                        std::find(std::begin(kWriteOrder), std::end(kWriteOrder), failing));
+        std::sort(before.begin(), before.end());
+        EXPECT_EQ(before, written);
     }
+    DeleteKeyTree("SOFTWARE\\ORVEL");
+}
+
+TEST(InProcess, ThePointerShowsWorkInTheBackgroundWhileAPassRuns)
+{
+    ASSERT_TRUE(SimulatorReset());
+    ASSERT_TRUE(SimulatorRule("192.168.123.11", 1, 6, 100));
+    const HCURSOR working = ::LoadCursorA(nullptr, IDC_APPSTARTING);
+    const HCURSOR arrow = ::LoadCursorA(nullptr, IDC_ARROW);
+    auto pointer = []
+    {
+        CURSORINFO info{};
+        info.cbSize = sizeof info;
+        return ::GetCursorInfo(&info) ? info.hCursor : nullptr;
+    };
+    HCURSOR before = nullptr, during = nullptr, after = nullptr;
+    CConnSetupDlg dlg;
+    RunModal(dlg,
+             [&](HWND hDlg)
+             {
+                 // The pointer rests over the dialog, on no control.
+                 RECT rc{};
+                 ::GetWindowRect(hDlg, &rc);
+                 ::SetCursorPos(rc.left + 3, rc.bottom - 3);
+                 WaitFor([&] { return pointer() == arrow; }, 2000);
+                 before = pointer();
+                 Click(hDlg, kDiscover);
+                 auto passRuns = [&] { return !::IsWindowEnabled(::GetDlgItem(hDlg, kDiscover)); };
+                 EXPECT_TRUE(WaitFor(passRuns, 3000)) << "the pass did not start";
+                 WaitFor([&] { return pointer() == working; }, 1000);
+                 during = pointer();
+                 EXPECT_TRUE(WaitFor([&] { return !passRuns(); }, 10000)) << "the pass did not end";
+                 WaitFor([&] { return pointer() == arrow; }, 1000);
+                 after = pointer();
+                 Click(hDlg, kCancel);
+             });
+    EXPECT_EQ(arrow, before);
+    EXPECT_EQ(working, during) << "the pointer did not show the pass";
+    EXPECT_EQ(arrow, after) << "the pointer still shows a pass that ended";
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }
