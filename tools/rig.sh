@@ -177,7 +177,6 @@ rig_network_up() {
     ip -n "$RIG_NS" addr add "$RIG_HOST_ADDR/24" dev eth0
     ip -n "$RIG_NS" addr add 10.201.1.1/24 dev eth1
     ip -n "$RIG_NS" addr add 10.201.2.1/24 dev eth2
-    ip -n "$RIG_NS" route add default dev eth0
     ip -n "$RIG_DEV_NS" addr add "$RIG_DEVICE_ADDR/24" dev eth0
     for i in $RIG_DEVICE_EXTRA; do ip -n "$RIG_DEV_NS" addr add "$i/24" dev eth0; done
     ip -n "$RIG_DEV_NS" addr add 10.201.1.2/24 dev eth1
@@ -198,12 +197,21 @@ rig_network_up() {
     ip -n "$RIG_FAR_NS" addr add "$RIG_FAR_ADDR/24" dev eth0
     ip -n "$RIG_FAR_NS" route add default via 10.201.9.1
     ip netns exec "$RIG_DEV_NS" sysctl -qw net.ipv4.ip_forward=1
-    ip -n "$RIG_NS" route add 10.201.9.0/24 via "$RIG_DEVICE_ADDR" dev eth0
+    rig_program_routes "$RIG_NS"
     rig_log "network namespaces $RIG_NS (program), $RIG_DEV_NS (devices, a router) and $RIG_FAR_NS (far) are up"
 }
 
+# The program namespace's routes beyond its own networks: the default route
+# on eth0, and the far subnet through the device namespace.
+rig_program_routes() {
+    ip -n "$1" route replace default dev eth0
+    ip -n "$1" route replace 10.201.9.0/24 via "$RIG_DEVICE_ADDR" dev eth0
+}
+
 rig_simulator_up() {
-    ip netns exec "$RIG_DEV_NS" "$RIG_BUILD/tools/scansim" "$@" 2>"$RIG_BUILD/scansim.log" &
+    # Its "fault" commands take the program namespace's network away for a test.
+    ip netns exec "$RIG_DEV_NS" env CONNSETUP_FAULT_NS="$RIG_NS" "$RIG_BUILD/tools/scansim" \
+        --fault-script "$RIG_ROOT/tools/netfault" "$@" 2>"$RIG_BUILD/scansim.log" &
     RIG_PIDS+=($!)
     ip netns exec "$RIG_FAR_NS" "$RIG_BUILD/tools/scansim" --rule "$RIG_FAR_ADDR:1:6:100" \
         2>"$RIG_BUILD/scansim-far.log" &

@@ -8,7 +8,7 @@
 // only. Every query is logged with its bytes, its source and the
 // destination address it was sent to.
 //
-//   scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...]    rules given at start
+//   scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...] [--fault-script PATH]
 //
 // Control port 3120, one text datagram per command, answered with "ok" or
 // the requested text:
@@ -17,14 +17,20 @@
 //                                add a rule (GAPUS: microseconds between datagrams)
 //   log                          "N" then one line per query:
 //                                "SRC:PORT DST LEN HEXBYTES"
+//   fault route|links MS         the program's default route, or every link of
+//                                its namespace, taken away (by --fault-script)
+//                                until "fault restore", or for MS ms at most
+//   fault restore                the program's network as it was
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <net/if.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -43,6 +49,12 @@ constexpr int kControlPort = 3120;
 constexpr size_t kMaxLog = 1000;
 constexpr int kMaxCount = 2000;
 constexpr int kMaxSize = 65000;
+constexpr int kMaxFaultMs = 60000;
+
+// The rig's script that takes the program's network away and puts it back.
+std::string g_faultScript;
+// Raised by every fault command: a pending restore of an earlier fault is void.
+std::atomic<int> g_faultGeneration{0};
 
 struct Rule
 {
@@ -179,6 +191,54 @@ void OnQuery(int fd, State& state)
             std::thread(Answer, rule, from).detach();
 }
 
+// Runs the fault script with one argument and waits for it; true when it succeeded.
+bool RunFaultScript(const char* what)
+{
+    if (g_faultScript.empty())
+        return false;
+    const pid_t pid = fork();
+    if (pid == 0)
+    {
+        execl(g_faultScript.c_str(), g_faultScript.c_str(), what, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// A fault never outlives its time, even when nobody can ask for the network back.
+void RestoreLater(int generation, int ms)
+{
+    for (int waited = 0; waited < ms && g_faultGeneration == generation; waited += 20)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (g_faultGeneration == generation)
+        RunFaultScript("restore");
+}
+
+// Checks a fault command; the fault itself is made by MakeFault, once the
+// reply has gone: with every link down it could not arrive.
+std::string CheckFault(std::istream& in, std::string& kind, int& ms)
+{
+    in >> kind >> ms;
+    if (kind == "restore")
+        return RunFaultScript("restore") ? "ok" : "error: the network was not restored";
+    if ((kind != "route" && kind != "links") || ms <= 0 || ms > kMaxFaultMs || g_faultScript.empty())
+        return "error: fault route|links MS, or fault restore";
+    return "ok";
+}
+
+void MakeFault(const std::string& kind, int ms)
+{
+    const int generation = ++g_faultGeneration;
+    if (!RunFaultScript(kind.c_str()))
+    {
+        std::fprintf(stderr, "scansim: the fault %s could not be made\n", kind.c_str());
+        RunFaultScript("restore");
+        return;
+    }
+    std::thread(RestoreLater, generation, ms).detach();
+}
+
 void OnControl(int fd, State& state)
 {
     char data[512];
@@ -193,6 +253,8 @@ void OnControl(int fd, State& state)
     in >> command;
 
     std::string reply = "ok";
+    std::string fault;
+    int faultMs = 0;
     if (command == "reset")
     {
         state = State{};
@@ -213,11 +275,18 @@ void OnControl(int fd, State& state)
             out << line << '\n';
         reply = out.str().substr(0, 60000);
     }
+    else if (command == "fault")
+    {
+        ++g_faultGeneration;  // whatever comes, an earlier fault's timer is void
+        reply = CheckFault(in, fault, faultMs);
+    }
     else
     {
         reply = "error: unknown command";
     }
     sendto(fd, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), fromLength);
+    if (reply == "ok" && (fault == "route" || fault == "links"))
+        MakeFault(fault, faultMs);
 }
 }  // namespace
 
@@ -226,6 +295,11 @@ int main(int argc, char** argv)
     State state;
     for (int i = 1; i + 1 < argc; i += 2)
     {
+        if (std::strcmp(argv[i], "--fault-script") == 0)
+        {
+            g_faultScript = argv[i + 1];
+            continue;
+        }
         std::string text = argv[i + 1];
         for (char& c : text)
             if (c == ':')
@@ -234,7 +308,7 @@ int main(int argc, char** argv)
         Rule rule{};
         if (std::strcmp(argv[i], "--rule") != 0 || !ParseRule(in, rule))
         {
-            std::fprintf(stderr, "usage: scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...]\n");
+            std::fprintf(stderr, "usage: scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...] [--fault-script PATH]\n");
             return 2;
         }
         state.rules.push_back(rule);

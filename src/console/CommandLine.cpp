@@ -54,6 +54,25 @@ bool IsDottedAddress(const std::string& text)
     return parts == 4;
 }
 
+bool IsDeviceAddress(const std::string& text, std::string& why)
+{
+    if (!IsDottedAddress(text))
+    {
+        why = "is not a dotted IPv4 address (four numbers 0-255, at most 15 characters)";
+        return false;
+    }
+    const int first = std::stoi(text);
+    const char* kind = text == "255.255.255.255" ? "broadcast"
+                       : first == 0              ? "this-network"
+                       : first == 127            ? "loopback"
+                       : first >= 240            ? "reserved"
+                       : first >= 224            ? "multicast"
+                                                 : nullptr;
+    if (kind)
+        why = std::string("is not a device address: ") + kind;
+    return !kind;
+}
+
 const char* UsageText()
 {
     return "usage: connscan [--ini PATH] [--json] COMMAND\n"
@@ -67,6 +86,8 @@ const char* UsageText()
            "  show                    the scanner's identity and its stored connection\n"
            "  set usb                 connect over USB (the stored address is kept)\n"
            "  set network ADDRESS     connect to the device at ADDRESS (dotted IPv4)\n"
+           "probe and set refuse addresses no device has: 0.x, 127.x (loopback), 224.x to 239.x\n"
+           "(multicast), 240.x and above (reserved, with the broadcast 255.255.255.255)\n"
            "options, anywhere on the line:\n"
            "  --ini PATH              the scanner's twain.ini (default: twain.ini beside connscan.exe)\n"
            "  --json                  list, probe and show print JSON\n"

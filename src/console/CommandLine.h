@@ -20,6 +20,11 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
 // A dotted IPv4 address as a device's address is stored: at most 15
 // characters, four decimal parts of 0 to 255, no sign, space or leading zero.
 bool IsDottedAddress(const std::string& text);
+// Whether text can be a device's address: dotted, and neither this network
+// (0.0.0.0/8), the loopback (127.0.0.0/8), multicast (224.0.0.0/4) nor
+// reserved (240.0.0.0/4, which holds the broadcast 255.255.255.255).
+// Otherwise why says so, as the end of a sentence naming the address.
+bool IsDeviceAddress(const std::string& text, std::string& why);
 
 // The usage text, ending in a line break.
 const char* UsageText();

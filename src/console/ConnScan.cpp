@@ -4,6 +4,7 @@
 #include "ConnScan.h"
 
 #include "CommandLine.h"
+#include "ConsoleText.h"
 #include "Json.h"
 
 #include "config/ModelIdentity.h"
@@ -16,7 +17,6 @@
 #include "version.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,23 +34,26 @@ const char kRootName[] = "HKEY_CURRENT_USER\\";
 
 int Usage(const std::string& why)
 {
-    std::fprintf(stderr, "connscan: %s\n%s", why.c_str(), UsageText());
+    Print(Stream::Err, "connscan: " + why + "\n" + UsageText());
     return kUsage;
 }
 
 int Fail(int status, const std::string& what)
 {
-    std::fprintf(stderr, "connscan: %s\n", what.c_str());
+    Print(Stream::Err, "connscan: " + what + "\n");
     return status;
 }
 
 const char kNoSockets[] = "Windows Sockets 1.1 could not be started";
 
-int RefuseAddress(const std::string& address, const char* nothingWas)
+// Refuses, with why, an address no device can have; nothing is stored or sent.
+bool RefusedAddress(const std::string& address, const char* nothingWas, int& status)
 {
-    return Fail(kUsage, "'" + address +
-                            "' is not a dotted IPv4 address (four numbers 0-255, at most 15 characters); nothing was " +
-                            nothingWas);
+    std::string why;
+    if (IsDeviceAddress(address, why))
+        return false;
+    status = Fail(kUsage, "'" + address + "' " + why + "; nothing was " + nothingWas);
+    return true;
 }
 
 // The answers of one pass, each with the local address it came in on.
@@ -60,29 +63,27 @@ struct Answer
     std::string via;
 };
 
-// One pass: the dialog's own broadcast without routes, else along them.
-// Says on stderr what was left out, skipped before the pass or in it;
-// false when no query could go out.
-bool Pass(const std::vector<CDeviceFinder::Route>* routes, std::vector<Answer>& answers,
-          std::vector<std::string> skipped = {})
+// One pass along routes. Says on stderr what was left out, skipped before
+// the pass or in it. A pass that sent nothing found nothing out: that is
+// said, with why, and kSystemFailure returned; otherwise kDone.
+int Pass(const std::vector<CDeviceFinder::Route>& routes, std::vector<Answer>& answers,
+         std::vector<std::string> skipped = {})
 {
-    static char results[CDeviceFinder::kResultsSize];
+    char results[CDeviceFinder::kResultsSize] = {};
     CDeviceFinder finder;
-    bool sent = true;
-    if (routes)
+    if (finder.Discover(results, routes, &skipped) == 0)
     {
-        sent = finder.Discover(results, *routes, skipped) > 0 || routes->empty();
-        for (const std::string& why : skipped)
-            std::fprintf(stderr, "connscan: skipped %s\n", why.c_str());
+        std::string why = skipped.empty() ? "no network is up" : skipped.front();
+        for (size_t i = 1; i < skipped.size(); ++i)
+            why += "; " + skipped[i];
+        return Fail(kSystemFailure, "no query could be sent: " + why);
     }
-    else
-    {
-        finder.Discover(results);
-    }
+    for (const std::string& why : skipped)
+        Print(Stream::Err, "connscan: skipped " + why + "\n");
     const std::vector<std::string> devices = CDeviceFinder::Devices(results);
     for (size_t i = 0; i < devices.size(); ++i)
-        answers.push_back({devices[i], routes ? ::inet_ntoa(finder.Via(static_cast<int>(i))) : ""});
-    return sent;
+        answers.push_back({devices[i], ::inet_ntoa(finder.Via(static_cast<int>(i)))});
+    return kDone;
 }
 
 // One address a line, or "ADDRESS via LOCAL"; or all as JSON.
@@ -100,7 +101,10 @@ void PrintAnswers(const std::vector<Answer>& answers, bool withVia, bool json)
         else
             text += a.address + (withVia ? " via " + a.via : "") + "\n";
     }
-    std::fputs((json ? text + "]}\n" : text).c_str(), stdout);
+    if (json)
+        PrintBytes(Stream::Out, text + "]}\n");
+    else
+        Print(Stream::Out, text);
 }
 
 int List(const CommandLine& line)
@@ -109,11 +113,13 @@ int List(const CommandLine& line)
         return Fail(kSystemFailure, kNoSockets);
     std::vector<CDeviceFinder::Route> routes;
     std::vector<std::string> skipped;
-    if (line.eachNetwork && !NetworkRoutes(routes, skipped))
+    if (!line.eachNetwork)
+        routes.push_back(CDeviceFinder::BroadcastRoute());
+    else if (!NetworkRoutes(routes, skipped))
         return Fail(kSystemFailure, skipped.front());
     std::vector<Answer> answers;
-    if (!Pass(line.eachNetwork ? &routes : nullptr, answers, skipped))
-        return Fail(kSystemFailure, "no network could be queried");
+    if (Pass(routes, answers, skipped) != kDone)
+        return kSystemFailure;
     PrintAnswers(answers, line.eachNetwork, line.json);
     return answers.empty() ? kNoDevice : kDone;
 }
@@ -123,13 +129,11 @@ int Probe(const std::string& address, std::vector<Answer>& answers)
 {
     if (!AfxSocketInit())
         return Fail(kSystemFailure, kNoSockets);
-    in_addr any{};
-    any.s_addr = htonl(INADDR_ANY);
-    in_addr to{};
-    to.s_addr = ::inet_addr(address.c_str());
-    const std::vector<CDeviceFinder::Route> routes = {{any, to}};
-    if (!Pass(&routes, answers))
-        return Fail(kSystemFailure, "the query could not be sent");
+    CDeviceFinder::Route route{};
+    route.local.s_addr = htonl(INADDR_ANY);
+    route.destination.s_addr = ::inet_addr(address.c_str());
+    if (Pass({route}, answers) != kDone)
+        return kSystemFailure;
     const bool answered =
         std::any_of(answers.begin(), answers.end(), [&](const Answer& answer) { return answer.address == address; });
     return answered ? kDone : kNoDevice;
@@ -151,19 +155,15 @@ int Show(const ModelIdentity& identity, const CommandLine& line)
     const char* port = ReadStored(identity, record);
     const bool saved = record.bySaveSetting == 1;
     if (line.json)
-    {
-        std::printf("{\"maker\": %s, \"model\": %s, \"country\": %s, \"key\": %s, \"port\": \"%s\", \"address\": %s, "
-                    "\"saved\": %s}\n",
-                    JsonString(identity.maker).c_str(), JsonString(identity.model).c_str(),
-                    JsonString(identity.country).c_str(), JsonString(kRootName + key).c_str(), port,
-                    JsonString(record.szPort).c_str(), saved ? "true" : "false");
-    }
+        PrintBytes(Stream::Out,
+                   "{\"maker\": " + JsonString(identity.maker) + ", \"model\": " + JsonString(identity.model) +
+                       ", \"country\": " + JsonString(identity.country) + ", \"key\": " + JsonString(kRootName + key) +
+                       ", \"port\": \"" + port + "\", \"address\": " + JsonString(record.szPort) +
+                       ", \"saved\": " + (saved ? "true" : "false") + "}\n");
     else
-    {
-        std::printf("maker    %s\nmodel    %s\ncountry  %s\nkey      %s%s\nport     %s\naddress  %s\nsaved    %s\n",
-                    identity.maker.c_str(), identity.model.c_str(), identity.country.c_str(), kRootName, key.c_str(),
-                    port, record.szPort, saved ? "yes" : "no");
-    }
+        Print(Stream::Out, "maker    " + identity.maker + "\nmodel    " + identity.model + "\ncountry  " +
+                               identity.country + "\nkey      " + kRootName + key + "\nport     " + port +
+                               "\naddress  " + record.szPort + "\nsaved    " + (saved ? "yes" : "no") + "\n");
     return kDone;
 }
 
@@ -173,28 +173,23 @@ int Check(const ModelIdentity& identity)
     PortRecord record{};
     const std::string port = ReadStored(identity, record);
     const std::string address = record.szPort;
+    std::string why;
     if (port == "usb")
+        Print(Stream::Out, "USB is stored under " + key + ": there is no network device to check\n");
+    else if (port == "not set" || address.empty())
+        Print(Stream::Out, "no network device is stored under " + key + "\n");
+    else if (!IsDeviceAddress(address, why))
+        Print(Stream::Out, "the stored address '" + address + "' " + why + "\n");
+    else
     {
-        std::printf("USB is stored under %s: there is no network device to check\n", key.c_str());
-        return kNoDevice;
+        std::vector<Answer> answers;
+        const int status = Probe(address, answers);
+        if (status != kSystemFailure)
+            Print(Stream::Out,
+                  "the stored device " + address + (status == kDone ? " answered\n" : " did not answer\n"));
+        return status;
     }
-    if (port == "not set" || address.empty())
-    {
-        std::printf("no network device is stored under %s\n", key.c_str());
-        return kNoDevice;
-    }
-    if (!IsDottedAddress(address))
-    {
-        std::printf("the stored address '%s' is not a dotted IPv4 address\n", address.c_str());
-        return kNoDevice;
-    }
-    std::vector<Answer> answers;
-    const int status = Probe(address, answers);
-    if (status == kDone)
-        std::printf("the stored device %s answered\n", address.c_str());
-    else if (status == kNoDevice)
-        std::printf("the stored device %s did not answer\n", address.c_str());
-    return status;
+    return kNoDevice;
 }
 
 int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
@@ -216,12 +211,13 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
     else
     {
         address = words[2];
-        if (!IsDottedAddress(address))
-            return RefuseAddress(address, "stored");
+        int status = kUsage;
+        if (RefusedAddress(address, "stored", status))
+            return status;
     }
     if (!WritePortRecord(settings, key, usb, address))
         return Fail(kSystemFailure, "the connection could not be stored under " + std::string(kRootName) + key);
-    std::printf("%s%s: %s %s\n", kRootName, key.c_str(), usb ? "usb" : "network", address.c_str());
+    Print(Stream::Out, kRootName + key + ": " + (usb ? "usb " : "network ") + address + "\n");
     return kDone;
 }
 }  // namespace
@@ -234,12 +230,12 @@ static int RunCommandLine(int argc, char** argv)
         return Usage(why);
     if (line.help)
     {
-        std::fputs(UsageText(), stdout);
+        Print(Stream::Out, UsageText());
         return kDone;
     }
     if (line.version)
     {
-        std::printf("connscan %s\n", CONNSETUP_VERSION_TEXT);
+        Print(Stream::Out, "connscan " CONNSETUP_VERSION_TEXT "\n");
         return kDone;
     }
     if (line.words.empty())
@@ -266,12 +262,17 @@ static int RunCommandLine(int argc, char** argv)
         return List(line);
     if (command == "probe")
     {
-        if (!IsDottedAddress(line.words[1]))
-            return RefuseAddress(line.words[1], "sent");
+        const std::string& address = line.words[1];
+        int status = kUsage;
+        if (RefusedAddress(address, "sent", status))
+            return status;
         std::vector<Answer> answers;
-        const int status = Probe(line.words[1], answers);
+        status = Probe(address, answers);
         if (status != kSystemFailure)
             PrintAnswers(answers, false, line.json);
+        if (status == kNoDevice)
+            Fail(kNoDevice,
+                 address + " did not answer within " + std::to_string(CDeviceFinder::kCollectMs / 1000) + " s");
         return status;
     }
 
@@ -300,9 +301,9 @@ int ConnScanMain(int argc, char** argv)
     const int status = RunCommandLine(argc, argv);
     // Output that never arrived is no result: a script must not take an
     // empty list or a missing line for what was asked.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout))
+    if (OutputFailed())
     {
-        std::fputs("connscan: the output could not be written\n", stderr);
+        Fail(kSystemFailure, "the output could not be written");
         return status == kDone ? kSystemFailure : status;
     }
     return status;

@@ -117,6 +117,22 @@ TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
     EXPECT_EQ(0u, run.RunConsole("--json list --each-network")
                       .out.find("{\"devices\": [{\"address\": \"192.168.123.11\", \"via\": \"192.168.123.1\"}, "
                                 "{\"address\": \"10.201.1.2\", \"via\": \"10.201.1.1\"}, "));
+
+    // Each network got the query once, at its own broadcast address.
+    ASSERT_TRUE(SimulatorReset());
+    ASSERT_EQ(1u, run.RunConsole("list --each-network").status);
+    std::vector<std::string> sent;
+    for (const std::string& line : Lines(SimulatorLog().lines))
+    {
+        std::istringstream in(line);
+        std::string source, destination;
+        in >> source >> destination;
+        sent.push_back(source.substr(0, source.find(':')) + " to " + destination);
+    }
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(std::vector<std::string>(
+                  {"10.201.1.1 to 10.201.1.255", "10.201.2.1 to 10.201.2.255", "192.168.123.1 to 192.168.123.255"}),
+              sent);
 }
 
 TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
@@ -133,6 +149,7 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
     EXPECT_LT(took, 5000u) << "a probe lasts one pass, about 2.5 s";
     EXPECT_EQ(1u, silent.status);
     EXPECT_EQ("", silent.out);
+    EXPECT_EQ("connscan: 10.201.1.77 did not answer within 2 s\n", silent.err);
 
     // check reads the key as show does: neither leaves one behind.
     for (const char* look : {"check", "show", "show --json"})
@@ -269,9 +286,11 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
                                         "probe 1.2.3.4 5.6.7.8",
                                         "check now",
                                         "show --each-network"};
-    // Every address that set refuses, probe refuses too, and sends nothing.
+    // Every address that set refuses, probe refuses too, and sends nothing:
+    // text that is no address, and addresses no device has.
     for (const char* address :
-         {"999.1.1.1", "1.2.3", "1.2.3.4.5", "192.168.100.1000", "\"\"", "1.1.1.1.1.1.1.1.", "01.2.3.4"})
+         {"999.1.1.1", "1.2.3", "1.2.3.4.5", "192.168.100.1000", "\"\"", "1.1.1.1.1.1.1.1.", "01.2.3.4", "10.1.1.256",
+          "255.255.255.255", "0.0.0.0", "224.0.0.1", "239.255.255.250", "240.1.2.3", "127.0.0.1"})
     {
         refused.push_back(std::string("set network ") + address);
         refused.push_back(std::string("probe ") + address);
@@ -286,6 +305,100 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
         EXPECT_EQ(before, Stored());
     }
     EXPECT_EQ(0, SimulatorLog().count) << "a refused probe sent its query";
+    const ConsoleResult broadcast = run.RunConsole("set network 255.255.255.255");
+    EXPECT_EQ("connscan: '255.255.255.255' is not a device address: broadcast; nothing was stored\n", broadcast.err);
+
+    // A part of 255 or 0 is an ordinary part of a device's address.
+    for (const char* address : {"10.255.0.1", "10.1.255.255"})
+    {
+        SCOPED_TRACE(address);
+        EXPECT_EQ(0u, run.RunConsole(std::string("set network ") + address).status);
+        EXPECT_EQ(PortBytes(address), Value("Velmora").bytes);
+    }
+    // A stored address no device has is not probed.
+    WriteValue(Key(), "Velmora", REG_BINARY, PortBytes("224.0.0.251"));
+    const ConsoleResult check = run.RunConsole("check");
+    EXPECT_EQ(1u, check.status);
+    EXPECT_EQ("the stored address '224.0.0.251' is not a device address: multicast\n", check.out);
+    EXPECT_EQ(0, SimulatorLog().count) << "check probed an address no device has";
+}
+
+TEST_F(ConsoleTest, PlainTextComesOutInTheConsolesCodePageAndJsonInUtf8)
+{
+    ASSERT_EQ(1252u, ::GetACP()) << "the twain.ini below is in code page 1252";
+    const UINT oem = ::GetOEMCP();
+    ASSERT_TRUE(oem == 437 || oem == 850) << oem;  // both have \xfc at 0x81
+    Prepare("T-M\xfcller", "M1");
+    const ConsoleResult shown = run.RunConsole("show");
+    EXPECT_EQ(0u, shown.status) << shown.err;
+    EXPECT_EQ(0u, shown.out.find("maker    T-M\x81ller\n")) << shown.out;
+    EXPECT_NE(std::string::npos, shown.out.find("key      HKEY_CURRENT_USER\\SOFTWARE\\T-M\x81ller\\M1\n"));
+    EXPECT_EQ("HKEY_CURRENT_USER\\SOFTWARE\\T-M\x81ller\\M1: network 10.1.1.1\n",
+              run.RunConsole("set network 10.1.1.1").out);
+    EXPECT_EQ(0u, run.RunConsole("show --json").out.find("{\"maker\": \"T-M\xc3\xbcller\""));
+}
+
+namespace
+{
+// The program's network taken away for a while: by the simulator, through
+// the rig, which puts it back on request or after maxMs at the latest.
+class NetworkFault
+{
+public:
+    NetworkFault(const std::string& kind, int maxMs)
+        : m_maxMs(maxMs)
+    {
+        // Either fault takes away the route toward the rig's probe address.
+        std::string why;
+        m_bInForce = SimulatorCommand("fault " + kind + " " + std::to_string(maxMs)) == "ok" &&
+                     WaitFor([&] { return !ProveIsolatedNetwork(why); }, 3000);
+    }
+    ~NetworkFault()
+    {
+        SimulatorCommand("fault restore");  // unheard while every link is down
+        std::string why;
+        EXPECT_TRUE(WaitFor([&] { return ProveIsolatedNetwork(why) && SimulatorReset(); },
+                            static_cast<DWORD>(m_maxMs) + 10000, 200))
+            << "the network did not come back: " << why;
+    }
+    NetworkFault(const NetworkFault&) = delete;
+    NetworkFault& operator=(const NetworkFault&) = delete;
+    bool InForce() const { return m_bInForce; }
+
+private:
+    int m_maxMs;
+    bool m_bInForce = false;
+};
+}  // namespace
+
+TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
+{
+    Prepare("T-Dead", "M1");
+    ASSERT_TRUE(SimulatorRule(kRouted, 1, 6, 100));
+    {
+        const NetworkFault noDefaultRoute("route", 30000);
+        ASSERT_TRUE(noDefaultRoute.InForce());
+        const ConsoleResult list = run.RunConsole("list");
+        EXPECT_EQ(3u, list.status);
+        EXPECT_EQ("", list.out);
+        EXPECT_EQ(1u, Lines(list.err).size()) << list.err;
+        EXPECT_EQ(0u, list.err.find("connscan: no query could be sent: 0.0.0.0: cannot send to 255.255.255.255 "
+                                    "(Windows Sockets error "))
+            << list.err;
+        // Nothing reaches an address only the default route led to; the routed device still answers.
+        const ConsoleResult unrouted = run.RunConsole("probe 10.88.0.6");
+        EXPECT_EQ(3u, unrouted.status);
+        EXPECT_EQ(0u, unrouted.err.find("connscan: no query could be sent: ")) << unrouted.err;
+        EXPECT_EQ(0u, run.RunConsole(std::string("probe ") + kRouted).status);
+    }
+    {
+        const NetworkFault unplugged("links", 6000);
+        ASSERT_TRUE(unplugged.InForce());
+        const ConsoleResult each = run.RunConsole("list --each-network");
+        EXPECT_EQ(3u, each.status);
+        EXPECT_EQ("", each.out);
+        EXPECT_EQ("connscan: no query could be sent: no network is up\n", each.err);
+    }
 }
 
 TEST_F(ConsoleTest, AnotherProfileHelpVersionAndFailuresToStoreOrToPrint)

@@ -1,0 +1,20 @@
+// Everything connscan prints. Its texts are in the ANSI code page, as the
+// program reads them; a console shows another, the console's own.
+#pragma once
+
+#include <string>
+
+enum class Stream
+{
+    Out,
+    Err
+};
+
+// ANSI text, as Windows' own console tools write it: to a console in UTF-16,
+// redirected to a file or a pipe in the console's output code page (the OEM
+// code page when there is no console). Line breaks are written as CR LF.
+void Print(Stream stream, const std::string& text);
+// Bytes as they are (JSON, which is UTF-8); line breaks as CR LF.
+void PrintBytes(Stream stream, const std::string& bytes);
+// True once something could not be written to standard output.
+bool OutputFailed();
