@@ -6,15 +6,10 @@
 
 char CLangLibrary::s_szText[CLangLibrary::kTextSize];
 
-namespace
-{
-// A file name in the program directory, not a path to anywhere else: no
-// folder, drive or stream separator, and not a folder's own name.
 bool IsPlainFileName(const std::string& name)
 {
     return !name.empty() && name.find_first_of("\\/:") == std::string::npos && name != "." && name != "..";
 }
-}  // namespace
 
 CLangLibrary::~CLangLibrary()
 {

@@ -6,6 +6,10 @@
 
 #include <string>
 
+// A file name in the program directory, not a path to anywhere else: no
+// folder, drive or stream separator, and not a folder's own name.
+bool IsPlainFileName(const std::string& name);
+
 class CLangLibrary
 {
 public:

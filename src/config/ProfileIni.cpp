@@ -22,18 +22,10 @@ CProfileIni::CProfileIni(ProfileReaderFn reader)
 {
 }
 
-CProfileIni::~CProfileIni()
-{
-    delete[] m_pszPath;
-}
-
 void CProfileIni::SetPath(const char* path)
 {
     if (path)
-    {
-        delete[] m_pszPath;
-        m_pszPath = CopyOf(path).release();
-    }
+        m_pszPath = CopyOf(path);
     else if (m_pszPath)
     {
         m_pszPath[0] = '\0';
@@ -53,7 +45,7 @@ std::unique_ptr<char[]> CProfileIni::ReadString(const char* section, const char*
     for (;;)
     {
         std::unique_ptr<char[]> buffer(new char[size + 1]);
-        const DWORD count = m_pfnReader(section, key, fallback, buffer.get(), size, m_pszPath);
+        const DWORD count = m_pfnReader(section, key, fallback, buffer.get(), size, m_pszPath.get());
         if (count + 1 < size)
             return buffer;
         size += kSizeStep;

@@ -14,7 +14,7 @@ class CProfileIni
 public:
     // reader is the system's profile reader unless a test watches the calls.
     explicit CProfileIni(ProfileReaderFn reader = ::GetPrivateProfileStringA);
-    virtual ~CProfileIni();
+    virtual ~CProfileIni() = default;
     CProfileIni(const CProfileIni&) = delete;
     CProfileIni& operator=(const CProfileIni&) = delete;
 
@@ -25,6 +25,6 @@ public:
     std::string GetString(const char* section, const char* key, const char* defaultText) const;
 
 private:
-    char* m_pszPath = nullptr;
+    std::unique_ptr<char[]> m_pszPath;  // null until a path is set
     ProfileReaderFn m_pfnReader;
 };

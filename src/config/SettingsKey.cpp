@@ -19,7 +19,7 @@ const RootKey kRoots[] = {
 
 bool CSettingsKey::Open(const std::string& rootName, const std::string& subKey, bool create)
 {
-    m_hKey = nullptr;
+    Close();
     for (const RootKey& root : kRoots)
     {
         if (rootName != root.name)
@@ -47,7 +47,7 @@ bool CSettingsKey::ReadBinary(const char* name, void* buffer, DWORD size)
     std::memset(buffer, 0, size);
     DWORD got = size;
     const bool read =
-        m_hKey && ::RegQueryValueExA(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) == ERROR_SUCCESS;
+        m_hKey && m_pfnReader(m_hKey, name, nullptr, nullptr, static_cast<BYTE*>(buffer), &got) == ERROR_SUCCESS;
     if (!read)
         std::memset(buffer, 0, size);  // what a failed or too-large read left is not a value
     return read;

@@ -7,23 +7,27 @@
 
 using RegistryWriterFn = LONG(WINAPI*)(HKEY hKey, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                                        DWORD size);
+using RegistryReaderFn = LONG(WINAPI*)(HKEY hKey, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                                       LPDWORD size);
 
 class CSettingsKey
 {
 public:
-    // writer is the system's value writer unless a test makes writes fail.
-    explicit CSettingsKey(RegistryWriterFn writer = ::RegSetValueExA)
-        : m_pfnWriter(writer)
+    // writer and reader are the system's unless a test makes them fail.
+    explicit CSettingsKey(RegistryWriterFn writer = ::RegSetValueExA, RegistryReaderFn reader = ::RegQueryValueExA)
+        : m_pfnWriter(writer),
+          m_pfnReader(reader)
     {
     }
-    virtual ~CSettingsKey() = default;
+    virtual ~CSettingsKey() { Close(); }
     CSettingsKey(const CSettingsKey&) = delete;
     CSettingsKey& operator=(const CSettingsKey&) = delete;
 
     // rootName is "HKEY_CLASSES_ROOT", "HKEY_CURRENT_USER" or
     // "HKEY_LOCAL_MACHINE"; subKey and any missing keys on its path are
     // created, unless create is false (then it is opened for reading only).
-    // False when the root is unknown or the key cannot be opened.
+    // A key still open is closed first. False when the root is unknown or
+    // the key cannot be opened.
     bool Open(const std::string& rootName, const std::string& subKey, bool create = true);
     // False when nothing was stored.
     bool WriteBinary(const char* name, const void* data, DWORD size);
@@ -35,4 +39,5 @@ public:
 private:
     HKEY m_hKey = nullptr;
     RegistryWriterFn m_pfnWriter;
+    RegistryReaderFn m_pfnReader;
 };

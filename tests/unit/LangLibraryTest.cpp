@@ -182,3 +182,13 @@ TEST(LangLibrary, ACountryThatIsNotAPlainFileNameLoadsNothing)
         ::DeleteFileA(path.c_str());
     ::RemoveDirectoryA((TestExeDir() + "sub").c_str());
 }
+
+TEST(LangLibrary, APlainFileNameHasNoFolderDriveOrStream)
+{
+    for (const char* name : {"ENG.dll", "x", "ENG..dll", "...dll", "ENG dll"})
+        EXPECT_TRUE(IsPlainFileName(name)) << name;
+    // A drive-relative path, an NTFS stream, folders, and the folders' own names.
+    for (const char* name :
+         {"C:ENG.dll", "ENG.dll:x", "ENG:x.dll", "sub\\ENG.dll", "sub/ENG.dll", "\\ENG.dll", "", ".", ".."})
+        EXPECT_FALSE(IsPlainFileName(name)) << name;
+}

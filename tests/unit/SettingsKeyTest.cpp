@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 namespace
 {
 const std::string kBase = "SOFTWARE\\ConnSetupTests";
@@ -73,4 +75,33 @@ TEST_F(SettingsKeyTest, AKeyThatCannotBeOpenedIsNeverUsed)
     EXPECT_EQ(std::vector<unsigned char>(4, 0), std::vector<unsigned char>(buffer, buffer + 4));
     key.Close();
     EXPECT_TRUE(ValueNames(kBase).empty());
+}
+
+namespace
+{
+// A read that writes into the buffer and then fails: after ERROR_MORE_DATA
+// the buffer's contents are undefined on Windows.
+LONG g_readResult;
+LONG WINAPI ScribblingReader(HKEY, LPCSTR, LPDWORD, LPDWORD, LPBYTE data, LPDWORD size)
+{
+    if (data && size)
+        std::memset(data, 0x5A, *size);
+    return g_readResult;
+}
+}  // namespace
+
+TEST_F(SettingsKeyTest, AFailedReadLeavesZerosWhateverTheSystemLeftInTheBuffer)
+{
+    CSettingsKey scribbled(::RegSetValueExA, ScribblingReader);
+    ASSERT_TRUE(scribbled.Open("HKEY_CURRENT_USER", kBase));
+    for (const LONG result : {ERROR_MORE_DATA, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED})
+    {
+        SCOPED_TRACE(result);
+        g_readResult = result;
+        unsigned char buffer[16];
+        memset(buffer, 0xAA, sizeof buffer);
+        EXPECT_FALSE(scribbled.ReadBinary("Velmora", buffer, sizeof buffer));
+        EXPECT_EQ(std::vector<unsigned char>(16, 0), std::vector<unsigned char>(buffer, buffer + 16));
+    }
+    scribbled.Close();
 }
