@@ -46,14 +46,13 @@ int Fail(int status, const std::string& what)
 
 const char kNoSockets[] = "Windows Sockets 1.1 could not be started";
 
-// Refuses, with why, an address no device can have; nothing is stored or sent.
-bool RefusedAddress(const std::string& address, const char* nothingWas, int& status)
+// kDone for an address a device can have; otherwise kUsage, having said
+// why and that nothing was stored or sent.
+int CheckAddress(const std::string& address, const char* nothingWas)
 {
     std::string why;
-    if (IsDeviceAddress(address, why))
-        return false;
-    status = Fail(kUsage, "'" + address + "' " + why + "; nothing was " + nothingWas);
-    return true;
+    return IsDeviceAddress(address, why) ? kDone
+                                         : Fail(kUsage, "'" + address + "' " + why + "; nothing was " + nothingWas);
 }
 
 // The answers of one pass, each with the local address it came in on.
@@ -211,9 +210,8 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
     else
     {
         address = words[2];
-        int status = kUsage;
-        if (RefusedAddress(address, "stored", status))
-            return status;
+        if (CheckAddress(address, "stored") != kDone)
+            return kUsage;
     }
     if (!WritePortRecord(settings, key, usb, address))
         return Fail(kSystemFailure, "the connection could not be stored under " + std::string(kRootName) + key);
@@ -263,11 +261,10 @@ static int RunCommandLine(int argc, char** argv)
     if (command == "probe")
     {
         const std::string& address = line.words[1];
-        int status = kUsage;
-        if (RefusedAddress(address, "sent", status))
-            return status;
+        if (CheckAddress(address, "sent") != kDone)
+            return kUsage;
         std::vector<Answer> answers;
-        status = Probe(address, answers);
+        const int status = Probe(address, answers);
         if (status != kSystemFailure)
             PrintAnswers(answers, false, line.json);
         if (status == kNoDevice)
