@@ -8,11 +8,13 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 
-# build_preset PRESET: one Windows build (mingw32 into build/, mingw64 into
-# build64/), with the Japanese locale its code page 932 test runs in.
+[ "$(type -t rig_preset_dir)" = function ] || . "$(dirname "${BASH_SOURCE[0]}")/rig.sh"
+
+# build_preset PRESET: one Windows build (into the folder rig_preset_dir
+# names), with the Japanese locale its code page 932 test runs in.
 build_preset() {
-    local dir=build
-    [ "$1" = mingw64 ] && dir=build64
+    local dir
+    dir=$(rig_preset_dir "$1")
     cmake --preset "$1" >/dev/null
     cmake --build --preset "$1"
     mkdir -p "$dir/locale"

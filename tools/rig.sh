@@ -50,26 +50,28 @@ rig_host_runs_x86() {
     [ "$status" -eq 42 ]
 }
 
-# Sets RIG_PRESETS, the builds whose tests run (the first one's whole suite;
-# it is the one the demo shows and the bench times), from what this host can execute;
-# CONNSETUP_TEST_BUILD=64 takes the 64-bit path on any host, =32 insists on
-# the 32-bit one. Says which way it goes, and why.
+# Sets RIG_PRESETS, the builds whose tests run: the first one's whole suite
+# (it is the one the demo shows and the bench times), then that build once
+# more trapping undefined behaviour (its *-trap preset), also the whole suite,
+# then on a host that runs both the 64-bit build's unit tests. Chosen from
+# what this host can execute; CONNSETUP_TEST_BUILD=64 takes the 64-bit path
+# on any host, =32 insists on the 32-bit one. Says which way it goes, and why.
 rig_choose_builds() {
     local runs=no
     rig_host_runs_x86 && runs=yes
     case "${CONNSETUP_TEST_BUILD:-}" in
     64)
-        RIG_PRESETS=(mingw64)
+        RIG_PRESETS=(mingw64 mingw64-trap)
         rig_log "64-bit path: CONNSETUP_TEST_BUILD=64 (this host executes 32-bit x86 programs: $runs)" ;;
     32 | '')
         if [ "$runs" = yes ]; then
-            RIG_PRESETS=(mingw32 mingw64)
+            RIG_PRESETS=(mingw32 mingw32-trap mingw64)
             rig_log "32-bit path: this host executes 32-bit x86 programs (a static i386 test program ran)"
         elif [ -n "${CONNSETUP_TEST_BUILD:-}" ]; then
             rig_log "CONNSETUP_TEST_BUILD=32, but this host cannot execute 32-bit x86 programs (a static i386 test program failed to start)"
             return 1
         else
-            RIG_PRESETS=(mingw64)
+            RIG_PRESETS=(mingw64 mingw64-trap)
             rig_log "64-bit path: this host cannot execute 32-bit x86 programs (a static i386 test program failed to start); the 32-bit build is checked without running it"
         fi ;;
     *)
@@ -78,24 +80,32 @@ rig_choose_builds() {
     esac
 }
 
+# The folder of a preset's build, under the work tree: build, build64,
+# build-trap or build64-trap.
+rig_preset_dir() {
+    local dir=build
+    case "$1" in mingw64*) dir=build64 ;; esac
+    case "$1" in *-trap) dir=$dir-trap ;; esac
+    echo "$dir"
+}
+
 # rig_use_build PRESET: the Windows build that the Wine processes from here
 # on run: its bin folder, Wine prefix and architecture, and its loader. The
 # 64-bit build always runs on the 64-bit loader itself, never through the
 # wine script, which starts the 32-bit loader whenever that is installed.
 rig_use_build() {
     case "$1" in
-    mingw32)
-        RIG_BIN=$RIG_ROOT/build/bin
+    mingw32 | mingw32-trap)
         RIG_ARCH=win32
         RIG_WINE=wine ;;
-    mingw64)
-        RIG_BIN=$RIG_ROOT/build64/bin
+    mingw64 | mingw64-trap)
         RIG_ARCH=win64
         RIG_WINE=/usr/lib/wine/wine64 ;;
     *)
         rig_log "no build $1"
         return 1 ;;
     esac
+    RIG_BIN=$RIG_ROOT/$(rig_preset_dir "$1")/bin
     RIG_PRESET=$1
     RIG_PREFIX=$(dirname "$RIG_BIN")/wine
 }
