@@ -105,6 +105,22 @@ TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
     const ConsoleResult each = run.RunConsole("list --each-network");
     std::printf("list --each-network took %lu ms\n", ::GetTickCount() - started);
     EXPECT_EQ(0u, each.status) << each.err;
+    // Each network got the query once, at its own broadcast address: the
+    // last three queries the simulator saw.
+    std::vector<std::string> sent;
+    for (const std::string& line : Lines(SimulatorLog().lines))
+    {
+        std::istringstream in(line);
+        std::string source, destination;
+        in >> source >> destination;
+        sent.push_back(source.substr(0, source.find(':')) + " to " + destination);
+    }
+    ASSERT_LE(3u, sent.size());
+    sent.erase(sent.begin(), sent.end() - 3);
+    std::sort(sent.begin(), sent.end());
+    EXPECT_EQ(std::vector<std::string>(
+                  {"10.201.1.1 to 10.201.1.255", "10.201.2.1 to 10.201.2.255", "192.168.123.1 to 192.168.123.255"}),
+              sent);
     std::vector<std::string> lines = Lines(each.out);
     ASSERT_EQ(5u, lines.size()) << each.out;
     // In order of arrival; the device on both networks answers both at once.
@@ -117,22 +133,6 @@ TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
     EXPECT_EQ(0u, run.RunConsole("--json list --each-network")
                       .out.find("{\"devices\": [{\"address\": \"192.168.123.11\", \"via\": \"192.168.123.1\"}, "
                                 "{\"address\": \"10.201.1.2\", \"via\": \"10.201.1.1\"}, "));
-
-    // Each network got the query once, at its own broadcast address.
-    ASSERT_TRUE(SimulatorReset());
-    ASSERT_EQ(1u, run.RunConsole("list --each-network").status);
-    std::vector<std::string> sent;
-    for (const std::string& line : Lines(SimulatorLog().lines))
-    {
-        std::istringstream in(line);
-        std::string source, destination;
-        in >> source >> destination;
-        sent.push_back(source.substr(0, source.find(':')) + " to " + destination);
-    }
-    std::sort(sent.begin(), sent.end());
-    EXPECT_EQ(std::vector<std::string>(
-                  {"10.201.1.1 to 10.201.1.255", "10.201.2.1 to 10.201.2.255", "192.168.123.1 to 192.168.123.255"}),
-              sent);
 }
 
 TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
