@@ -78,10 +78,11 @@ int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std
         sent = Broadcast(failures);
         // Every answer arriving in the window counts, so it runs its full length.
         ::Sleep(kCollectMs);
-        Close();
+        m_bOpen = false;  // the receiver sees it within one wait
     }
     // A pass has always lasted window plus settle, and callers rely on that length.
     ::Sleep(kSettleMs);
+    Close();
     return sent;
 }
 
@@ -144,9 +145,8 @@ int CDeviceFinder::Broadcast(std::vector<std::string>* failures)
 
 void CDeviceFinder::Close()
 {
-    // Never close a socket the receiver may still wait on: it sees the
-    // cleared flag within one wait, and only then are its sockets closed.
-    m_bOpen = false;
+    // Never close a socket the receiver may still wait on: its sockets are
+    // closed only once it has seen the cleared flag and ended.
     if (m_hReceiver)
     {
         ::WaitForSingleObject(m_hReceiver, INFINITE);

@@ -77,7 +77,7 @@ private:
     bool Open(const std::vector<Route>& routes, std::vector<std::string>* failures);
     // Sends the query on every open socket; returns the datagrams sent.
     int Broadcast(std::vector<std::string>* failures);
-    // Stops the receiver, then closes the sockets it waited on.
+    // Waits for the receiver to end, then closes the sockets it waited on.
     void Close();
     static unsigned __stdcall ReceiverThreadProc(void* pParam);
     void Receive();
