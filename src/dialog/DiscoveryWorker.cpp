@@ -97,10 +97,12 @@ void CConnSetupDlg::RestoreFocus() const
         SendMessage(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(hTarget), TRUE);
 }
 
-// While a pass runs the pointer over the dialog says that it works in the background.
+// While a pass runs the pointer over the dialog says that it works in the
+// background; not while message 6002 waits for the user (the dialog is
+// disabled then, and a click on it flashes the message as usual).
 BOOL CConnSetupDlg::OnSetCursor()
 {
-    if (!m_bDiscovering)
+    if (!m_bDiscovering || !IsWindowEnabled())
         return FALSE;
     ::SetCursor(::LoadCursorA(nullptr, IDC_APPSTARTING));
     return TRUE;

@@ -22,6 +22,7 @@ public:
         return ::SendMessageA(m_hWnd, message, wParam, lParam);
     }
     BOOL EnableWindow(BOOL bEnable = TRUE) const { return ::EnableWindow(m_hWnd, bEnable); }
+    BOOL IsWindowEnabled() const { return ::IsWindowEnabled(m_hWnd); }
     void SetWindowText(const std::string& text) const { ::SetWindowTextA(m_hWnd, text.c_str()); }
     // Copies at most cchMax - 1 characters and a terminating zero into buffer.
     int GetWindowText(char* buffer, int cchMax) const { return ::GetWindowTextA(m_hWnd, buffer, cchMax); }
