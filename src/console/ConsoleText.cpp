@@ -40,15 +40,6 @@ std::wstring Wide(const std::string& text)
     return wide;
 }
 
-std::string InCodePage(const std::wstring& wide, UINT codePage)
-{
-    const int size = static_cast<int>(wide.size());
-    const int length = size ? ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr) : 0;
-    std::string text(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        ::WideCharToMultiByte(codePage, 0, wide.data(), size, &text[0], length, nullptr, nullptr);
-    return text;
-}
 }  // namespace
 
 void PrintBytes(Stream stream, const std::string& bytes)
@@ -73,10 +64,21 @@ void Print(Stream stream, const std::string& text)
         return;
     }
     const UINT codePage = ::GetConsoleOutputCP();
-    PrintBytes(stream, InCodePage(Wide(text), codePage ? codePage : ::GetOEMCP()));
+    PrintBytes(stream, FromAnsi(text, codePage ? codePage : ::GetOEMCP()));
 }
 
 bool OutputFailed()
 {
     return g_bOutputFailed;
+}
+
+std::string FromAnsi(const std::string& text, unsigned codePage)
+{
+    const std::wstring wide = Wide(text);
+    const int size = static_cast<int>(wide.size());
+    const int length = size ? ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr) : 0;
+    std::string converted(static_cast<size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0)
+        ::WideCharToMultiByte(codePage, 0, wide.data(), size, &converted[0], length, nullptr, nullptr);
+    return converted;
 }

@@ -18,3 +18,5 @@ void Print(Stream stream, const std::string& text);
 void PrintBytes(Stream stream, const std::string& bytes);
 // True once something could not be written to standard output.
 bool OutputFailed();
+// text, in the ANSI code page, converted to codePage (CP_UTF8 among them).
+std::string FromAnsi(const std::string& text, unsigned codePage);
