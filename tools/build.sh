@@ -21,13 +21,18 @@ build_preset() {
     [ -d "$dir/locale/ja_JP.UTF-8" ] || localedef -i ja_JP -f UTF-8 "$dir/locale/ja_JP.UTF-8"
 }
 
-# The 32-bit build and the native scanner simulator.
-build_all() {
-    build_preset mingw32
+# The native scanner simulator.
+build_simulator() {
     mkdir -p build/tools
     if [ ! build/tools/scansim -nt tools/scansim.cpp ]; then
         g++ -std=c++17 -O2 -Wall -Wextra -Werror -pthread -o build/tools/scansim tools/scansim.cpp
     fi
+}
+
+# The 32-bit build and the native scanner simulator.
+build_all() {
+    build_preset mingw32
+    build_simulator
 }
 
 # Only what the package holds, without the tests.

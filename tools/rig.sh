@@ -50,6 +50,11 @@ rig_host_runs_x86() {
     [ "$status" -eq 42 ]
 }
 
+# Where tools/install-deps says why wine32:i386 could not be installed.
+RIG_WINE32_NOTE=${CONNSETUP_WINE32_NOTE:-$RIG_BUILD/wine32-missing.txt}
+
+rig_has_wine32() { dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; }
+
 # Sets RIG_PRESETS, the builds whose tests run: the first one's whole suite
 # (it is the one the demo shows and the bench times), then that build once
 # more trapping undefined behaviour (its *-trap preset), also the whole suite,
@@ -57,22 +62,29 @@ rig_host_runs_x86() {
 # what this host can execute; CONNSETUP_TEST_BUILD=64 takes the 64-bit path
 # on any host, =32 insists on the 32-bit one. Says which way it goes, and why.
 rig_choose_builds() {
-    local runs=no
-    rig_host_runs_x86 && runs=yes
+    local runs=yes why
+    if ! rig_host_runs_x86; then
+        runs=no
+        why="this host cannot execute 32-bit x86 programs (a static i386 test program failed to start)"
+    elif ! rig_has_wine32; then
+        # A mirror that could not serve 32-bit Wine: no 32-bit Windows program runs either.
+        runs=no
+        why="wine32:i386 could not be installed ($(cat "$RIG_WINE32_NOTE" 2>/dev/null || echo "not installed"))"
+    fi
     case "${CONNSETUP_TEST_BUILD:-}" in
     64)
         RIG_PRESETS=(mingw64 mingw64-trap)
-        rig_log "64-bit path: CONNSETUP_TEST_BUILD=64 (this host executes 32-bit x86 programs: $runs)" ;;
+        rig_log "64-bit path: CONNSETUP_TEST_BUILD=64 (this host runs 32-bit Windows programs: $runs)" ;;
     32 | '')
         if [ "$runs" = yes ]; then
             RIG_PRESETS=(mingw32 mingw32-trap mingw64)
             rig_log "32-bit path: this host executes 32-bit x86 programs (a static i386 test program ran)"
         elif [ -n "${CONNSETUP_TEST_BUILD:-}" ]; then
-            rig_log "CONNSETUP_TEST_BUILD=32, but this host cannot execute 32-bit x86 programs (a static i386 test program failed to start)"
+            rig_log "CONNSETUP_TEST_BUILD=32, but $why"
             return 1
         else
             RIG_PRESETS=(mingw64 mingw64-trap)
-            rig_log "64-bit path: this host cannot execute 32-bit x86 programs (a static i386 test program failed to start); the 32-bit build is checked without running it"
+            rig_log "64-bit path: $why; the 32-bit build is checked without running it"
         fi ;;
     *)
         rig_log "CONNSETUP_TEST_BUILD is '$CONNSETUP_TEST_BUILD'; it takes 32 or 64"
@@ -292,6 +304,21 @@ rig_wine_up() {
         return 1
     fi
     rig_log "Wine prefix $WINEPREFIX ($RIG_ARCH, $RIG_WINE) runs inside $RIG_NS (sockets send from $seen)"
+}
+
+# rig_shot TITLE FILE: a screenshot of the window titled TITLE (and a
+# margin round it) once it shows, within 30 s.
+rig_shot() {
+    local geometry X='' Y='' WIDTH='' HEIGHT=''
+    geometry=$(rig_exec timeout 30 xdotool search --sync --name "$1" getwindowgeometry --shell 2>/dev/null |
+        tr '\n' ' ') || true
+    eval "$(printf '%s' "$geometry" | grep -oE '(X|Y|WIDTH|HEIGHT)=[0-9]+' | tr '\n' ' ')"
+    if [ -z "$X" ] || [ -z "$Y" ] || [ -z "$WIDTH" ] || [ -z "$HEIGHT" ]; then
+        rig_log "cannot read the geometry of the window titled '$1' for $2"
+        return 1
+    fi
+    # +repage: the crop keeps no offset into the screen.
+    rig_exec import -window root -crop "$((WIDTH + 16))x$((HEIGHT + 16))+$((X - 8))+$((Y - 8))" +repage "$2"
 }
 
 # The network, a display and the prefix of the build chosen for this host.

@@ -2,21 +2,21 @@
 //
 // Listens for discovery queries on UDP 3121 and answers them as told over a
 // control port: from which local address, how many datagrams, how large,
-// after what delay and how far apart. Each rule answers every new pass (a query from an
-// address and port not seen before) once, if the query came in on an
-// interface that holds the rule's address: a device hears its own network
-// only. Every query is logged with its bytes, its source and the
-// destination address it was sent to.
+// after what delay and how far apart. As a real scanner does, each rule
+// answers every query that reaches it, and only those: a query that came in
+// on an interface holding the rule's address (a device hears its own
+// network only). Every query is logged with its bytes, its source, the
+// destination address it was sent to and the interface it came in on.
 //
 //   scansim [--rule ADDR:COUNT:SIZE:DELAYMS[:GAPUS] ...] [--fault-script PATH]
 //
 // Control port 3120, one text datagram per command, answered with "ok" or
 // the requested text:
-//   reset                        forget rules, passes and log
+//   reset                        forget rules and log
 //   rule ADDR COUNT SIZE DELAYMS [GAPUS]
 //                                add a rule (GAPUS: microseconds between datagrams)
 //   log                          "N" then one line per query:
-//                                "SRC:PORT DST LEN HEXBYTES"
+//                                "SRC:PORT DST LEN HEXBYTES IFNAME"
 //   fault route|links MS         the program's default route, or every link of
 //                                its namespace, taken away (by --fault-script)
 //                                until "fault restore", or for MS ms at most
@@ -35,11 +35,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <set>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 namespace
@@ -68,7 +66,6 @@ struct Rule
 struct State
 {
     std::vector<Rule> rules;
-    std::set<std::pair<uint32_t, uint16_t>> passes;
     std::vector<std::string> log;
 };
 
@@ -173,6 +170,8 @@ void OnQuery(int fd, State& state)
     char dstText[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &from.sin_addr, src, sizeof src);
     inet_ntop(AF_INET, &dst, dstText, sizeof dstText);
+    char ifBuffer[IF_NAMESIZE] = {};
+    const char* ifName = if_indextoname(arrivedOn, ifBuffer) ? ifBuffer : "?";
     line << src << ':' << ntohs(from.sin_port) << ' ' << dstText << ' ' << got << ' ';
     static const char kHex[] = "0123456789abcdef";
     for (ssize_t i = 0; i < got; ++i)
@@ -180,12 +179,11 @@ void OnQuery(int fd, State& state)
         const auto byte = static_cast<unsigned char>(data[i]);
         line << kHex[byte >> 4] << kHex[byte & 15];
     }
+    line << ' ' << ifName;
     if (state.log.size() < kMaxLog)
         state.log.push_back(line.str());
     std::fprintf(stderr, "scansim: query %s\n", line.str().c_str());
 
-    if (!state.passes.insert({from.sin_addr.s_addr, from.sin_port}).second)
-        return;
     for (const Rule& rule : state.rules)
         if (InterfaceHolds(arrivedOn, rule.address))
             std::thread(Answer, rule, from).detach();

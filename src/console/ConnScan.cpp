@@ -113,7 +113,7 @@ int List(const CommandLine& line)
     std::vector<CDeviceFinder::Route> routes;
     std::vector<std::string> skipped;
     if (!line.eachNetwork)
-        routes.push_back(CDeviceFinder::BroadcastRoute());
+        routes = CDeviceFinder::HostRoutes(&skipped);
     else if (!NetworkRoutes(routes, skipped))
         return Fail(kSystemFailure, skipped.front());
     std::vector<Answer> answers;

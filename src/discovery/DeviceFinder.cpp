@@ -1,7 +1,5 @@
 #include "DeviceFinder.h"
 
-#include "framework/Thread.h"
-
 #include <strsafe.h>
 
 #include <cstring>
@@ -11,12 +9,9 @@ namespace
 constexpr int kQueryLength = sizeof CDeviceFinder::kQuery - 1;  // no terminator on the wire
 constexpr int kHostNameSize = 100;
 constexpr int kReceiveSize = 1024;
-// How long the receiver waits for a datagram before it looks at the open flag again.
-constexpr long kWaitUs = 15000;
 // The longest append: 15 address characters, '@' and the terminator.
 constexpr int kMinRoomLeft = 20;
-// Room in the system for a whole burst of answers, should the receiver be
-// kept from running for a while.
+// Room in the system for a burst of answers while the receiver cannot run.
 constexpr int kReceiveBufferBytes = 256 * 1024;
 
 sockaddr_in SocketAddress(in_addr address, int port)
@@ -28,82 +23,86 @@ sockaddr_in SocketAddress(in_addr address, int port)
     return sa;
 }
 
-void Report(std::vector<std::string>* failures, const std::string& what)
+// error was read right after the call that failed, before any other call.
+void Report(std::vector<std::string>* failures, int error, const std::string& what)
 {
     if (failures)
-        failures->push_back(what + " (Windows Sockets error " + std::to_string(::WSAGetLastError()) + ")");
+        failures->push_back(what + " (" + SocketErrorText(error) + ")");
 }
 
-std::string Text(in_addr address)
+// A route is named by its local address where it has one.
+std::string Where(const CDeviceFinder::Route& route)
 {
-    return ::inet_ntoa(address);
-}
-
-// How many IPv4 addresses the host has: 0 when its name does not resolve.
-int HostAddressCount(std::vector<std::string>* failures)
-{
-    char hostName[kHostNameSize] = {};
-    const hostent* host = ::gethostname(hostName, kHostNameSize) == SOCKET_ERROR ? nullptr : ::gethostbyname(hostName);
-    int count = 0;
-    for (char** addr = host ? host->h_addr_list : nullptr; addr && *addr; ++addr)
-        ++count;
-    if (count == 0)
-        Report(failures, "this PC's name has no IPv4 address");
-    return count;
+    return route.local.s_addr == htonl(INADDR_ANY) ? "" : ::inet_ntoa(route.local) + std::string(": ");
 }
 }  // namespace
-
-constexpr char CDeviceFinder::kQuery[];
 
 CDeviceFinder::CDeviceFinder()
     : m_nPort(kPort)
 {
 }
 
-CDeviceFinder::Route CDeviceFinder::BroadcastRoute()
+std::vector<CDeviceFinder::Route> CDeviceFinder::HostRoutes(std::vector<std::string>* failures)
 {
-    Route route{};
-    route.local.s_addr = htonl(INADDR_ANY);
-    route.destination.s_addr = htonl(INADDR_BROADCAST);
-    route.oncePerHostAddress = true;
-    return route;
+    std::vector<Route> routes;
+    char hostName[kHostNameSize] = {};
+    const hostent* host = ::gethostname(hostName, kHostNameSize) == SOCKET_ERROR ? nullptr : ::gethostbyname(hostName);
+    if (!host)
+    {
+        const int error = ::WSAGetLastError();
+        Report(failures, error, "this PC's name has no IPv4 address");
+        return routes;
+    }
+    for (char** addr = host->h_addr_list; *addr; ++addr)
+    {
+        Route route{};
+        std::memcpy(&route.local, *addr, sizeof route.local);
+        route.destination.s_addr = htonl(INADDR_BROADCAST);
+        // The loopback (127/8), all that the name of a PC with no network up lists.
+        if ((ntohl(route.local.s_addr) >> 24) != 127)
+            routes.push_back(route);
+    }
+    if (routes.empty() && failures)
+        failures->push_back("no network is up");
+    return routes;
 }
 
 int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>* failures)
 {
+    // Whatever an earlier pass of this finder left is gone.
+    m_channels.clear();
+    m_nAnswers = 0;
+    m_nReceiveError = 0;
     m_pCursor = results;
     int sent = 0;
     if (Open(routes, failures))
     {
         sent = Broadcast(failures);
         // Every answer arriving in the window counts, so it runs its full length.
-        ::Sleep(kCollectMs);
-        m_bOpen = false;  // the receiver sees it within one wait
+        const long windowLeft = static_cast<long>(m_dwWindowEnd - ::GetTickCount());
+        ::Sleep(windowLeft > 0 ? static_cast<DWORD>(windowLeft) : 0);
     }
     // A pass has always lasted window plus settle, and callers rely on that length.
     ::Sleep(kSettleMs);
     Close();
+    if (m_nReceiveError)
+        Report(failures, m_nReceiveError, "the rest of the window: the wait for answers failed");
     return sent;
 }
 
 bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::string>* failures)
 {
-    m_bOpen = false;
     for (const Route& route : routes)
     {
         // The receiver waits on every socket at once, and a wait takes so many.
-        if (m_channels.size() == FD_SETSIZE)
-        {
-            if (failures)
-                failures->push_back(Text(route.local) + ": too many networks");
-            continue;
-        }
-        CSocketHandle socket(::socket(AF_INET, SOCK_DGRAM, 0));
+        const bool room = m_channels.size() < FD_SETSIZE;
+        CSocketHandle socket(room ? ::socket(AF_INET, SOCK_DGRAM, 0) : INVALID_SOCKET);
         const sockaddr_in local = SocketAddress(route.local, 0);
         if (!socket.IsValid() ||
             ::bind(socket.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR)
         {
-            Report(failures, Text(route.local) + (socket.IsValid() ? ": cannot be bound" : ": no socket"));
+            const int error = room ? ::WSAGetLastError() : WSAEMFILE;
+            Report(failures, error, Where(route) + (socket.IsValid() ? "cannot be bound" : "no socket"));
             continue;
         }
         const int allow = 1;
@@ -111,12 +110,23 @@ bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::stri
         // A system that refuses the size keeps its default.
         ::setsockopt(socket.Get(), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&kReceiveBufferBytes),
                      sizeof kReceiveBufferBytes);
+        // Before the first send: a socket's mode never changes while a send may be under way.
+        u_long nonBlocking = 1;
+        ::ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);
         m_channels.push_back({std::move(socket), route});
     }
     if (m_channels.empty())
         return false;
+    m_dwWindowEnd = ::GetTickCount() + kCollectMs;
+    if (!m_receiver.Begin(ReceiverThreadProc, this))
+    {
+        // No answer could be read: nothing is asked.
+        if (failures)
+            failures->push_back("the receiver of answers could not start");
+        m_channels.clear();
+        return false;
+    }
     m_bOpen = true;
-    m_hReceiver = AfxBeginThread(ReceiverThreadProc, this);
     return true;
 }
 
@@ -125,19 +135,14 @@ int CDeviceFinder::Broadcast(std::vector<std::string>* failures)
     int sent = 0;
     for (const Channel& channel : m_channels)
     {
-        const int copies = channel.route.oncePerHostAddress ? HostAddressCount(failures) : 1;
         const sockaddr_in to = SocketAddress(channel.route.destination, m_nPort);
-        bool failed = false;
-        for (int i = 0; i < copies; ++i)
+        if (::sendto(channel.socket.Get(), kQuery, kQueryLength, 0, reinterpret_cast<const sockaddr*>(&to),
+                     sizeof to) != SOCKET_ERROR)
+            ++sent;
+        else
         {
-            if (::sendto(channel.socket.Get(), kQuery, kQueryLength, 0, reinterpret_cast<const sockaddr*>(&to),
-                         sizeof to) != SOCKET_ERROR)
-                ++sent;
-            else if (!failed)
-            {
-                failed = true;
-                Report(failures, Text(channel.route.local) + ": cannot send to " + Text(channel.route.destination));
-            }
+            const int error = ::WSAGetLastError();
+            Report(failures, error, Where(channel.route) + "cannot send to " + ::inet_ntoa(channel.route.destination));
         }
     }
     return sent;
@@ -145,16 +150,11 @@ int CDeviceFinder::Broadcast(std::vector<std::string>* failures)
 
 void CDeviceFinder::Close()
 {
-    // Never close a socket the receiver may still wait on: its sockets are
-    // closed only once it has seen the cleared flag and ended.
-    if (m_hReceiver)
-    {
-        ::WaitForSingleObject(m_hReceiver, INFINITE);
-        ::CloseHandle(m_hReceiver);
-        m_hReceiver = nullptr;
-    }
+    // Never close a socket the receiver may still wait on.
+    m_receiver.Join();
     for (Channel& channel : m_channels)
         channel.socket.Close();
+    m_bOpen = false;
 }
 
 in_addr CDeviceFinder::Via(int n) const
@@ -168,27 +168,26 @@ unsigned __stdcall CDeviceFinder::ReceiverThreadProc(void* pParam)
     return 0;
 }
 
+// Sleeps until a datagram arrives or the window ends, whichever is first.
 void CDeviceFinder::Receive()
 {
     int left = kResultsSize;
-    for (const Channel& channel : m_channels)
-    {
-        u_long nonBlocking = 1;
-        ::ioctlsocket(channel.socket.Get(), FIONBIO, &nonBlocking);
-    }
-
     char datagram[kReceiveSize];
-    while (m_bOpen)
+    for (;;)
     {
-        // Waits with a timeout, not in a blocking receive, so that it sees
-        // the cleared flag soon.
+        const long waitMs = static_cast<long>(m_dwWindowEnd - ::GetTickCount());
+        if (waitMs <= 0)
+            return;
         fd_set readable;
         FD_ZERO(&readable);
         for (const Channel& channel : m_channels)
             FD_SET(channel.socket.Get(), &readable);
-        timeval wait{0, kWaitUs};
-        if (::select(0, &readable, nullptr, nullptr, &wait) <= 0)
-            continue;
+        timeval wait{waitMs / 1000, waitMs % 1000 * 1000};
+        if (::select(0, &readable, nullptr, nullptr, &wait) == SOCKET_ERROR)
+        {
+            m_nReceiveError = ::WSAGetLastError();  // the pass reads it once this thread has ended
+            return;
+        }
         for (size_t n = 0; n < m_channels.size(); ++n)
         {
             const SOCKET hSocket = m_channels[n].socket.Get();

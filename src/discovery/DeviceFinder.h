@@ -3,8 +3,8 @@
 #pragma once
 
 #include "framework/Sockets.h"
+#include "framework/Thread.h"
 
-#include <atomic>
 #include <string>
 #include <vector>
 
@@ -28,12 +28,11 @@ public:
     {
         in_addr local;
         in_addr destination;
-        // The dialog's broadcast: once for each IPv4 address of the host,
-        // all through the one socket; the system picks the interface.
-        bool oncePerHostAddress = false;
     };
-    // The dialog's route: from any local address to 255.255.255.255.
-    static Route BroadcastRoute();
+    // The dialog's routes: from each IPv4 address of this PC's name but the
+    // loopback, in the name's order, to 255.255.255.255: each address asks
+    // its own network. Says in failures why there is none.
+    static std::vector<Route> HostRoutes(std::vector<std::string>* failures = nullptr);
 
     CDeviceFinder();
     virtual ~CDeviceFinder() = default;
@@ -46,16 +45,15 @@ public:
     // "addr@addr@..." in order of arrival. The query goes out on each route
     // from a socket of its own, and the answers on all of them are collected
     // in the one window. A route that cannot be bound or sent on is left out
-    // and described in failures. Returns how many datagrams went out, when
-    // the receiver is done.
+    // and described in failures, as is a receiver that cannot start. Returns
+    // how many datagrams went out, when the receiver is done.
     int Discover(char* results, const std::vector<Route>& routes, std::vector<std::string>* failures = nullptr);
     // The dialog's pass.
     int Discover(char* results, std::vector<std::string>* failures = nullptr)
     {
-        return Discover(results, {BroadcastRoute()}, failures);
+        return Discover(results, HostRoutes(failures), failures);
     }
-    // The local address of the socket that recorded answer n came in on;
-    // 0.0.0.0 for an answer never recorded.
+    // The local address answer n came in on; 0.0.0.0 for one never recorded.
     in_addr Via(int n) const;
 
     // Copies the entry at pos (at most kEntrySize - 1 characters) into the
@@ -73,7 +71,7 @@ private:
         Route route;
     };
 
-    // Opens a socket for each route and starts the receiver; true when one is open.
+    // Opens a socket for each route and starts the receiver; true when it runs.
     bool Open(const std::vector<Route>& routes, std::vector<std::string>* failures);
     // Sends the query on every open socket; returns the datagrams sent.
     int Broadcast(std::vector<std::string>* failures);
@@ -84,9 +82,12 @@ private:
 
     char* m_pCursor = nullptr;
     std::vector<Channel> m_channels;  // fixed while the receiver runs
-    std::atomic<bool> m_bOpen{false};
+    bool m_bOpen = false;
     int m_nPort;
-    HANDLE m_hReceiver = nullptr;
+    DWORD m_dwWindowEnd = 0;  // when the receiver stops, by GetTickCount
+    int m_nReceiveError = 0;  // why the receiver stopped early, if it did
     int m_nAnswers = 0;
     unsigned char m_answerChannel[kMaxAnswers] = {};  // the socket of each answer
+    // Last, so that it is destroyed first: the receiver is joined before its sockets close.
+    CThreadHandle m_receiver;
 };

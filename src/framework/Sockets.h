@@ -3,6 +3,8 @@
 
 #include <winsock2.h>
 
+#include <string>
+
 using SocketsStartupFn = int(PASCAL*)(WORD wVersionRequested, LPWSADATA lpWSAData);
 using SocketsCleanupFn = int(PASCAL*)();
 
@@ -10,6 +12,10 @@ using SocketsCleanupFn = int(PASCAL*)();
 // that granted another version is released again; a failed request is not.
 // The socket layer is otherwise left to the end of the process.
 bool AfxSocketInit(SocketsStartupFn startup = ::WSAStartup, SocketsCleanupFn cleanup = ::WSACleanup);
+
+// "Windows Sockets error N: the system's text", as Windows' own tools say
+// it; the number alone when the system has no text for it.
+std::string SocketErrorText(int error);
 
 // Owns one socket: closes it on Close or when it goes, whichever is first,
 // so that no path can leave it open.

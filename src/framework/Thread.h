@@ -7,3 +7,22 @@ using ThreadProc = unsigned(__stdcall*)(void* pParam);
 
 // Returns the thread's handle, which the caller closes, or null.
 HANDLE AfxBeginThread(ThreadProc pfnThreadProc, void* pParam);
+
+// Owns a thread it started: Join waits for the thread's end and closes its
+// handle, and so does the destructor, so that nothing the thread uses can
+// go before the thread itself.
+class CThreadHandle
+{
+public:
+    CThreadHandle() = default;
+    ~CThreadHandle() { Join(); }
+    CThreadHandle(const CThreadHandle&) = delete;
+    CThreadHandle& operator=(const CThreadHandle&) = delete;
+
+    // Joins a thread still held, then starts one; false when it could not start.
+    bool Begin(ThreadProc pfnThreadProc, void* pParam);
+    void Join();
+
+private:
+    HANDLE m_hThread = nullptr;
+};

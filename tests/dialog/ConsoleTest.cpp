@@ -14,8 +14,8 @@ namespace
 {
 const char kA[] = "192.168.123.11";
 const char kC[] = "192.168.123.13";
-// Devices the broadcast of the dialog's pass never reaches: one on each of
-// the program's other two networks, one on both, and one behind a router.
+// Devices beside the default route's network: one on each of the program's
+// other two networks, one on both, and one behind a router.
 const char kSecond[] = "10.201.1.2";
 const char kThird[] = "10.201.2.2";
 const char kOnBoth[] = "10.201.12.12";
@@ -91,15 +91,17 @@ TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
     ASSERT_TRUE(SimulatorRule(kThird, 1, 6, 500));
     ASSERT_TRUE(SimulatorRule(kOnBoth, 1, 6, 700));
     Prepare("T-Each", "M1");
-    // The dialog's pass and plain list reach the default route's network only.
+    // The dialog's pass and plain list ask each network from its own
+    // address; the device on two networks hears, and answers, twice.
     StartDialog();
     run.Command(kDiscover);
     ASSERT_TRUE(WaitFor([this] { return !run.Enabled(kDiscover); }, 3000)) << "the pass did not start";
     ASSERT_TRUE(WaitFor([this] { return run.Enabled(kDiscover); }, 10000)) << "the pass did not end";
-    EXPECT_EQ(std::vector<std::string>({kA}), run.Entries());
+    const std::vector<std::string> expected = {kA, kSecond, kThird, kOnBoth, kOnBoth};
+    EXPECT_EQ(expected, run.Entries());
     run.Command(kCancel);
     ASSERT_TRUE(EndsWith(IDNO));
-    EXPECT_EQ(kA + std::string("\n"), run.RunConsole("list").out);
+    EXPECT_EQ(expected, Lines(run.RunConsole("list").out));
 
     const DWORD started = ::GetTickCount();
     const ConsoleResult each = run.RunConsole("list --each-network");
@@ -375,29 +377,34 @@ TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
 {
     Prepare("T-Dead", "M1");
     ASSERT_TRUE(SimulatorRule(kRouted, 1, 6, 100));
+    ASSERT_TRUE(SimulatorRule(kSecond, 1, 6, 100));
     {
         const NetworkFault noDefaultRoute("route", 30000);
         ASSERT_TRUE(noDefaultRoute.InForce());
+        // A broadcast needs no gateway: each network is still asked.
         const ConsoleResult list = run.RunConsole("list");
-        EXPECT_EQ(3u, list.status);
-        EXPECT_EQ("", list.out);
-        EXPECT_EQ(1u, Lines(list.err).size()) << list.err;
-        EXPECT_EQ(0u, list.err.find("connscan: no query could be sent: 0.0.0.0: cannot send to 255.255.255.255 "
-                                    "(Windows Sockets error "))
-            << list.err;
+        EXPECT_EQ(0u, list.status) << list.err;
+        EXPECT_EQ(kSecond + std::string("\n"), list.out);
         // Nothing reaches an address only the default route led to; the routed device still answers.
         const ConsoleResult unrouted = run.RunConsole("probe 10.88.0.6");
         EXPECT_EQ(3u, unrouted.status);
-        EXPECT_EQ(0u, unrouted.err.find("connscan: no query could be sent: ")) << unrouted.err;
+        EXPECT_EQ(1u, Lines(unrouted.err).size()) << unrouted.err;
+        EXPECT_EQ(0u, unrouted.err.find("connscan: no query could be sent: cannot send to 10.88.0.6 "
+                                        "(Windows Sockets error "))
+            << unrouted.err;
         EXPECT_EQ(0u, run.RunConsole(std::string("probe ") + kRouted).status);
     }
     {
         const NetworkFault unplugged("links", 6000);
         ASSERT_TRUE(unplugged.InForce());
-        const ConsoleResult each = run.RunConsole("list --each-network");
-        EXPECT_EQ(3u, each.status);
-        EXPECT_EQ("", each.out);
-        EXPECT_EQ("connscan: no query could be sent: no network is up\n", each.err);
+        for (const char* args : {"list", "list --each-network"})
+        {
+            SCOPED_TRACE(args);
+            const ConsoleResult dead = run.RunConsole(args);
+            EXPECT_EQ(3u, dead.status);
+            EXPECT_EQ("", dead.out);
+            EXPECT_EQ(0u, dead.err.find("connscan: no query could be sent: ")) << dead.err;
+        }
     }
 }
 

@@ -79,7 +79,7 @@ TEST(InProcess, TwoClicksInARowStartOnePass)
                                         Click(hDlg, kCancel);
                                     });
     EXPECT_EQ(IDNO, result);
-    EXPECT_EQ(1u, SimulatorPassesSeen().size()) << "each pass queries from a socket of its own";
+    EXPECT_EQ(kOnePassQueries, SimulatorQueries()) << "more than one pass";
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }
 

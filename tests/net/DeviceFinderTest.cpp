@@ -54,27 +54,39 @@ TEST_F(DeviceFinderTest, NoAnswerLeavesTheBufferEmpty)
     EXPECT_STREQ("untouched", entry);
 }
 
-TEST_F(DeviceFinderTest, TheQueryIsTenBytesToTheBroadcastAddressOncePerLocalAddress)
+TEST_F(DeviceFinderTest, TheQueryIsTenBytesToTheBroadcastAddressFromEachLocalAddress)
 {
     Pass();
     const QueryLog log = SimulatorLog();
     // The program's namespace has three interfaces, so three local addresses.
     ASSERT_EQ(3, log.count);
-    std::string port;
     for (const std::string& line : Lines(log.lines))
     {
         std::istringstream in(line);
         std::string source, destination, length, bytes;
         in >> source >> destination >> length >> bytes;
-        EXPECT_EQ("255.255.255.255", destination);
         EXPECT_EQ("10", length);
         EXPECT_EQ("49534f5256454c515838", bytes);  // "ISORVELQX8", no terminator
-        EXPECT_EQ(0u, source.find("192.168.123.1:"));
-        // All from the one socket of the pass.
-        if (port.empty())
-            port = source;
-        EXPECT_EQ(port, source);
     }
+    // Each from a socket bound to its address, so each on its own network.
+    EXPECT_EQ(kOnePassQueries, SimulatorQueries());
+}
+
+TEST_F(DeviceFinderTest, ASecondPassOnTheSameFinderStartsClean)
+{
+    ASSERT_TRUE(SimulatorRule("10.201.2.2", 1, 6, 100));
+    CDeviceFinder finder;
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        SCOPED_TRACE(pass);
+        char results[CDeviceFinder::kResultsSize] = {};
+        EXPECT_EQ(3, finder.Discover(results));
+        EXPECT_STREQ("10.201.2.2@", results);
+        EXPECT_STREQ("10.201.2.1", ::inet_ntoa(finder.Via(0)));
+        EXPECT_EQ(0u, finder.Via(1).s_addr);
+        EXPECT_FALSE(finder.IsOpen());
+    }
+    EXPECT_EQ(6, SimulatorLog().count);
 }
 
 TEST_F(DeviceFinderTest, OneAnswerIsItsAddressAndASeparator)
@@ -159,22 +171,29 @@ std::set<DWORD> ThreadsOfThisProcess()
 }
 }  // namespace
 
-TEST_F(DeviceFinderTest, ABurstWaitsForAReceiverThatCannotRunForAWhile)
+namespace
 {
-    // 318 answers at once, while the receiver is kept from reading: the
-    // system holds them for it, and none is lost.
-    ASSERT_TRUE(SimulatorRule(kDevice, 318, 8, 300));
-    std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
+// Runs a pass on a thread of its own and keeps its receiver (the one new
+// thread besides the pass's own) suspended for suspendMs. Then checks
+// whether the pass has returned meanwhile, and waits for it.
+struct SuspendedReceiver
+{
+    bool suspended = false;
+    bool returnedWhileSuspended = false;
+};
+SuspendedReceiver PassWithReceiverSuspended(char* results, DWORD suspendMs)
+{
     const std::set<DWORD> before = ThreadsOfThisProcess();
     std::atomic<DWORD> passThread{0};
+    std::atomic<bool> returned{false};
     CDeviceFinder finder;
     std::thread pass(
         [&]
         {
             passThread = ::GetCurrentThreadId();
-            finder.Discover(m_buffer);
+            finder.Discover(results);
+            returned = true;
         });
-    // The receiver is the one new thread besides the pass's own.
     std::set<DWORD> started;
     WaitFor(
         [&]
@@ -186,16 +205,39 @@ TEST_F(DeviceFinderTest, ABurstWaitsForAReceiverThatCannotRunForAWhile)
             return passThread && !started.empty();
         },
         1000, 1);
+    SuspendedReceiver seen;
     const HANDLE hReceiver =
         started.size() == 1 ? ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, *started.begin()) : nullptr;
-    const bool suspended = hReceiver && ::SuspendThread(hReceiver) != static_cast<DWORD>(-1);
-    ::Sleep(1200);  // the burst arrives meanwhile
-    if (suspended)
+    seen.suspended = hReceiver && ::SuspendThread(hReceiver) != static_cast<DWORD>(-1);
+    ::Sleep(suspendMs);
+    seen.returnedWhileSuspended = returned;
+    if (seen.suspended)
         ::ResumeThread(hReceiver);
     if (hReceiver)
         ::CloseHandle(hReceiver);
     pass.join();
-    ASSERT_EQ(1u, started.size());
-    ASSERT_TRUE(suspended);
+    return seen;
+}
+}  // namespace
+
+TEST_F(DeviceFinderTest, ABurstWaitsForAReceiverThatCannotRunForAWhile)
+{
+    // 318 answers at once, while the receiver is kept from reading: the
+    // system holds them for it, and none is lost.
+    ASSERT_TRUE(SimulatorRule(kDevice, 318, 8, 300));
+    std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
+    const SuspendedReceiver seen = PassWithReceiverSuspended(m_buffer, 1200);  // the burst arrives meanwhile
+    ASSERT_TRUE(seen.suspended);
     EXPECT_EQ(318u * 16, std::strlen(m_buffer)) << "answers were lost while the receiver could not run";
+}
+
+TEST_F(DeviceFinderTest, APassWaitsForItsReceiverBeforeItEnds)
+{
+    // The receiver is held past the pass's 2.5 s: its sockets and the
+    // results stay its own until it has ended.
+    ASSERT_TRUE(SimulatorRule(kA, 1, 6, 100));
+    std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
+    const SuspendedReceiver seen = PassWithReceiverSuspended(m_buffer, 3500);
+    ASSERT_TRUE(seen.suspended);
+    EXPECT_FALSE(seen.returnedWhileSuspended) << "the pass ended while its receiver could still run";
 }

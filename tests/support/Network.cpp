@@ -2,6 +2,7 @@
 
 #include <winsock2.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <sstream>
 
@@ -106,11 +107,21 @@ QueryLog SimulatorLog()
     return log;
 }
 
-std::set<std::string> SimulatorPassesSeen()
+std::vector<std::string> SimulatorQueries()
 {
-    std::set<std::string> sources;
+    std::vector<std::string> queries;
     std::istringstream in(SimulatorLog().lines);
-    for (std::string source, rest; in >> source && std::getline(in, rest);)
-        sources.insert(source);
-    return sources;
+    for (std::string line; std::getline(in, line);)
+    {
+        std::istringstream fields(line);
+        std::string source, destination, length, bytes, arrivedOn;
+        fields >> source >> destination >> length >> bytes >> arrivedOn;
+        queries.push_back(source.substr(0, source.find(':')) + " to " + destination + " on " + arrivedOn);
+    }
+    std::sort(queries.begin(), queries.end());
+    return queries;
 }
+
+const std::vector<std::string> kOnePassQueries = {"10.201.1.1 to 255.255.255.255 on eth1",
+                                                  "10.201.2.1 to 255.255.255.255 on eth2",
+                                                  "192.168.123.1 to 255.255.255.255 on eth0"};

@@ -2,8 +2,8 @@
 // the control channel of the simulated scanners.
 #pragma once
 
-#include <set>
 #include <string>
+#include <vector>
 
 // The local address a UDP socket would send from towards probe (a dotted
 // address), or "" when there is no route. Sends nothing.
@@ -25,5 +25,9 @@ struct QueryLog
     std::string lines;  // one "SRC:PORT DST LEN HEX" line per query
 };
 QueryLog SimulatorLog();
-// The sources ("ADDR:PORT") the logged queries came from: one per pass.
-std::set<std::string> SimulatorPassesSeen();
+// The logged queries as "SOURCE to DESTINATION on INTERFACE" (the source
+// address without its port), sorted.
+std::vector<std::string> SimulatorQueries();
+// What one pass of the dialog sends: one query from each of the program's
+// three addresses, each to 255.255.255.255 on its own network.
+extern const std::vector<std::string> kOnePassQueries;
