@@ -137,7 +137,7 @@ TEST(InProcess, ThePointerShowsWorkInTheBackgroundWhileAPassRuns)
         info.cbSize = sizeof info;
         return ::GetCursorInfo(&info) ? info.hCursor : nullptr;
     };
-    HCURSOR before = nullptr, during = nullptr, after = nullptr;
+    HCURSOR before = nullptr, during = nullptr, after = nullptr, withMessage = nullptr;
     CConnSetupDlg dlg;
     RunModal(dlg,
              [&](HWND hDlg)
@@ -156,10 +156,25 @@ TEST(InProcess, ThePointerShowsWorkInTheBackgroundWhileAPassRuns)
                  EXPECT_TRUE(WaitFor([&] { return !passRuns(); }, 10000)) << "the pass did not end";
                  WaitFor([&] { return pointer() == arrow; }, 1000);
                  after = pointer();
+
+                 // A pass that finds nothing: with its message up the dialog
+                 // is disabled, and the pointer moved onto it is the ordinary one.
+                 ASSERT_TRUE(SimulatorReset());
+                 Click(hDlg, kDiscover);
+                 HWND box = nullptr;
+                 WaitFor([&] { return (box = FindMessageBox(::GetCurrentProcessId())) != nullptr; }, 10000);
+                 ASSERT_NE(nullptr, box) << "no message after a silent pass";
+                 // What the system sends a disabled window as the pointer moves
+                 // over it (Wine sends nothing): the dialog must not show work.
+                 ::SendMessageA(hDlg, WM_SETCURSOR, reinterpret_cast<WPARAM>(hDlg), MAKELPARAM(HTERROR, WM_MOUSEMOVE));
+                 withMessage = pointer();
+                 CloseMessageBox(box);
+                 EXPECT_TRUE(WaitFor([&] { return !passRuns(); }, 5000)) << "the pass did not end";
                  Click(hDlg, kCancel);
              });
     EXPECT_EQ(arrow, before);
     EXPECT_EQ(working, during) << "the pointer did not show the pass";
     EXPECT_EQ(arrow, after) << "the pointer still shows a pass that ended";
+    EXPECT_EQ(arrow, withMessage) << "the pointer shows work while the message waits for the user";
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }
