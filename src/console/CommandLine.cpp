@@ -76,8 +76,8 @@ bool IsDeviceAddress(const std::string& text, std::string& why)
 const char* UsageText()
 {
     return "usage: connscan [--ini PATH] [--json] COMMAND\n"
-           "  list                    find the scanners on the network (one discovery pass, about 2.5 s):\n"
-           "                          a broadcast on the network Windows picks for it\n"
+           "  list                    find the scanners on the PC's networks (the dialog's discovery pass,\n"
+           "                          about 2.5 s): the query from each address of this PC\n"
            "  list --each-network     the same query on each network of this PC, every answer with the\n"
            "                          local address it came in on; not beyond a router (use probe)\n"
            "  probe ADDRESS           send the query to ADDRESS alone (a device behind a router); a device\n"
