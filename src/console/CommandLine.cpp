@@ -1,36 +1,69 @@
 #include "CommandLine.h"
 
+#include <windows.h>
+
+namespace
+{
+constexpr int kMaxEchoed = 40;  // characters of an argument said back
+}  // namespace
+
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& why)
 {
+    bool options = true;
     for (int i = 1; i < argc; ++i)
     {
         const std::string arg = argv[i];
-        if (arg == "--json")
+        const bool option =
+            options && ((arg.size() > 1 && arg[0] == '-' && (arg[1] < '0' || arg[1] > '9')) || arg == "/?");
+        if (!option)
+            line.words.push_back(arg);
+        else if (arg == "--")
+            options = false;
+        else if (arg == "--json")
             line.json = true;
         else if (arg == "--each-network")
             line.eachNetwork = true;
-        else if (arg == "--help")
+        else if (arg == "--help" || arg == "-h" || arg == "-?" || arg == "/?")
             line.help = true;
         else if (arg == "--version")
             line.version = true;
-        else if (arg == "--ini")
+        else if (arg == "--ini" || arg.compare(0, 6, "--ini=") == 0)
         {
-            if (i + 1 >= argc)
+            line.iniPath = arg.size() > 5 ? arg.substr(6) : i + 1 < argc ? argv[++i] : "";
+            if (line.iniPath.empty())
             {
                 why = "--ini needs the path of a twain.ini";
                 return false;
             }
-            line.iniPath = argv[++i];
-        }
-        else if (arg.size() > 1 && arg[0] == '-')
-        {
-            why = "unknown option " + arg;
-            return false;
         }
         else
-            line.words.push_back(arg);
+        {
+            why = "unknown option " + Quoted(arg);
+            return false;
+        }
     }
+    if (!line.words.empty())
+        line.words[0] = Lower(line.words[0]);
+    if (!line.words.empty() && line.words[0] == "help")
+        line.help = true;
     return true;
+}
+
+std::string Quoted(const std::string& text)
+{
+    // Cut between characters, never inside a double-byte one.
+    const char* end = text.c_str();
+    for (int n = 0; *end && n < kMaxEchoed; ++n)
+        end = ::CharNextA(end);
+    return "'" + std::string(text.c_str(), end) + (*end ? "...'" : "'");
+}
+
+std::string Lower(std::string text)
+{
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return text;
 }
 
 bool IsDottedAddress(const std::string& text)
@@ -86,12 +119,16 @@ const char* UsageText()
            "  show                    the scanner's identity and its stored connection\n"
            "  set usb                 connect over USB (the stored address is kept)\n"
            "  set network ADDRESS     connect to the device at ADDRESS (dotted IPv4)\n"
+           "  help                    this text\n"
+           "Commands and the words usb and network may be written in any case.\n"
            "probe and set refuse addresses no device has: 0.x, 127.x (loopback), 224.x to 239.x\n"
-           "(multicast), 240.x and above (reserved, with the broadcast 255.255.255.255)\n"
-           "options, anywhere on the line:\n"
-           "  --ini PATH              the scanner's twain.ini (default: twain.ini beside connscan.exe)\n"
-           "  --json                  list, probe and show print JSON\n"
-           "  --help, --version\n"
+           "(multicast), 240.x and above (reserved, with the broadcast 255.255.255.255), and the\n"
+           "network and broadcast addresses of this PC's own networks\n"
+           "options, anywhere on the line; -- ends them:\n"
+           "  --ini PATH, --ini=PATH  the scanner's twain.ini (default: twain.ini beside connscan.exe)\n"
+           "  --json                  list, probe, show, check and set print JSON on stdout\n"
+           "  --help, -h, -?, /?      this text;  --version  the version\n"
+           "Results go to stdout; failures and warnings to stderr.\n"
            "exit status: 0 done (probe, check: the device answered); 1 no device found, or it did not\n"
            "answer (or none is stored); 2 usage or refused input; 3 a system failure\n";
 }

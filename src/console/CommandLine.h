@@ -7,15 +7,23 @@
 struct CommandLine
 {
     std::vector<std::string> words;  // the command and its arguments
-    std::string iniPath;             // --ini PATH; empty: twain.ini beside the program
+    std::string iniPath;             // --ini PATH or --ini=PATH; empty: twain.ini beside the program
     bool json = false;               // --json
     bool eachNetwork = false;        // --each-network
-    bool help = false;               // --help
+    bool help = false;               // --help, -h, -?, /? or the command help
     bool version = false;            // --version
 };
 
-// False, with why, for an unknown option or --ini without its path.
+// False, with why, for an unknown option or --ini without its path. "--"
+// ends the options; a '-' before a digit starts a word (a mistyped address),
+// not an option. The command word is lower-cased, as Windows' own command
+// words are read whatever their case.
 bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std::string& why);
+
+// text in quotes, cut to a length that reads in one line.
+std::string Quoted(const std::string& text);
+// ASCII letters of text lower-cased.
+std::string Lower(std::string text);
 
 // A dotted IPv4 address as a device's address is stored: at most 15
 // characters, four decimal parts of 0 to 255, no sign, space or leading zero.

@@ -46,13 +46,32 @@ int Fail(int status, const std::string& what)
 
 const char kNoSockets[] = "Windows Sockets 1.1 could not be started";
 
+// " within 2 s": how long a device had to answer.
+std::string WithinWindow()
+{
+    return " within " + std::to_string(CDeviceFinder::kCollectMs / 1000) + " s";
+}
+
+// Why no single device can have address, as the end of a sentence naming
+// it; "" when one can. Addresses on the PC's own networks are judged only
+// where Windows Sockets runs.
+std::string WhyNoDevice(const std::string& address)
+{
+    std::string why;
+    if (!IsDeviceAddress(address, why))
+        return why;
+    in_addr parsed{};
+    parsed.s_addr = ::inet_addr(address.c_str());
+    const std::string edge = AfxSocketInit() ? OwnNetworkEdge(parsed) : "";
+    return edge.empty() ? "" : "is not a device address: " + edge;
+}
+
 // kDone for an address a device can have; otherwise kUsage, having said
 // why and that nothing was stored or sent.
 int CheckAddress(const std::string& address, const char* nothingWas)
 {
-    std::string why;
-    return IsDeviceAddress(address, why) ? kDone
-                                         : Fail(kUsage, "'" + address + "' " + why + "; nothing was " + nothingWas);
+    const std::string why = WhyNoDevice(address);
+    return why.empty() ? kDone : Fail(kUsage, Quoted(address) + " " + why + "; nothing was " + nothingWas);
 }
 
 // The answers of one pass, each with the local address it came in on.
@@ -120,7 +139,7 @@ int List(const CommandLine& line)
     if (Pass(routes, answers, skipped) != kDone)
         return kSystemFailure;
     PrintAnswers(answers, line.eachNetwork, line.json);
-    return answers.empty() ? kNoDevice : kDone;
+    return answers.empty() ? Fail(kNoDevice, "no device answered" + WithinWindow()) : kDone;
 }
 
 // Queries address alone; kDone when it answered. Every answer is in answers.
@@ -166,34 +185,41 @@ int Show(const ModelIdentity& identity, const CommandLine& line)
     return kDone;
 }
 
-int Check(const ModelIdentity& identity)
+int Check(const ModelIdentity& identity, bool json)
 {
     const std::string key = kRootName + SettingsKeyPath(identity.maker, identity.model);
     PortRecord record{};
     const std::string port = ReadStored(identity, record);
     const std::string address = record.szPort;
-    std::string why;
+    int status = kNoDevice;
+    std::string failure;
     if (port == "usb")
-        Print(Stream::Out, "USB is stored under " + key + ": there is no network device to check\n");
+        failure = "USB is stored under " + key + ": there is no network device to check";
     else if (port == "not set" || address.empty())
-        Print(Stream::Out, "no network device is stored under " + key + "\n");
-    else if (!IsDeviceAddress(address, why))
-        Print(Stream::Out, "the stored address '" + address + "' " + why + "\n");
+        failure = "no network device is stored under " + key;
+    else if (!(failure = WhyNoDevice(address)).empty())
+        failure = "the stored address " + Quoted(address) + " " + failure;
     else
     {
         std::vector<Answer> answers;
-        const int status = Probe(address, answers);
-        if (status != kSystemFailure)
-            Print(Stream::Out,
-                  "the stored device " + address + (status == kDone ? " answered\n" : " did not answer\n"));
-        return status;
+        status = Probe(address, answers);
+        if (status == kSystemFailure)
+            return status;
+        if (status == kNoDevice)
+            failure = "the stored device " + address + " did not answer" + WithinWindow();
     }
-    return kNoDevice;
+    if (json)
+        PrintBytes(Stream::Out, "{\"key\": " + JsonString(key) + ", \"port\": \"" + port +
+                                    "\", \"address\": " + JsonString(address) +
+                                    ", \"answered\": " + (status == kDone ? "true" : "false") + "}\n");
+    else if (status == kDone)
+        Print(Stream::Out, "the stored device " + address + " answered\n");
+    return failure.empty() ? status : Fail(status, failure);
 }
 
-int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
+int Set(const ModelIdentity& identity, const std::vector<std::string>& words, bool json)
 {
-    const std::string mode = words.size() > 1 ? words[1] : "";
+    const std::string mode = words.size() > 1 ? Lower(words[1]) : "";
     if (!(mode == "usb" && words.size() == 2) && !(mode == "network" && words.size() == 3))
         return Usage("set needs 'usb', or 'network' and one address");
     const bool usb = mode == "usb";
@@ -215,7 +241,17 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words)
     }
     if (!WritePortRecord(settings, key, usb, address))
         return Fail(kSystemFailure, "the connection could not be stored under " + std::string(kRootName) + key);
-    Print(Stream::Out, kRootName + key + ": " + (usb ? "usb " : "network ") + address + "\n");
+    if (json)
+        PrintBytes(Stream::Out, "{\"key\": " + JsonString(kRootName + key) + ", \"port\": \"" +
+                                    (usb ? "usb" : "network") + "\", \"address\": " + JsonString(address) + "}\n");
+    else
+        Print(Stream::Out, kRootName + key + ": " + (usb ? "usb " : "network ") + address + "\n");
+    // The registry decides: what is stored is done, said or not.
+    if (OutputFailed())
+    {
+        ForgetOutputFailure();
+        Print(Stream::Err, "connscan: stored, but the confirmation could not be written\n");
+    }
     return kDone;
 }
 }  // namespace
@@ -226,6 +262,8 @@ static int RunCommandLine(int argc, char** argv)
     std::string why;
     if (!ParseCommandLine(argc, argv, line, why))
         return Usage(why);
+    if (line.json && (line.help || line.version))
+        return Usage("--json goes with list, probe, show, check and set");
     if (line.help)
     {
         Print(Stream::Out, UsageText());
@@ -254,7 +292,7 @@ static int RunCommandLine(int argc, char** argv)
             return Usage("probe needs one address");
     }
     else if (command != "set")
-        return Usage("unknown command '" + command + "'");
+        return Usage("unknown command " + Quoted(command));
 
     if (command == "list")
         return List(line);
@@ -267,10 +305,7 @@ static int RunCommandLine(int argc, char** argv)
         const int status = Probe(address, answers);
         if (status != kSystemFailure)
             PrintAnswers(answers, false, line.json);
-        if (status == kNoDevice)
-            Fail(kNoDevice,
-                 address + " did not answer within " + std::to_string(CDeviceFinder::kCollectMs / 1000) + " s");
-        return status;
+        return status == kNoDevice ? Fail(kNoDevice, address + " did not answer" + WithinWindow()) : status;
     }
 
     std::string ini = DirectoryOf(GetModuleFilePath()) + "twain.ini";
@@ -280,16 +315,19 @@ static int RunCommandLine(int argc, char** argv)
         // a path given here is taken from the current folder, as users expect.
         char full[MAX_PATH] = {};
         const DWORD length = ::GetFullPathNameA(line.iniPath.c_str(), MAX_PATH, full, nullptr);
-        if (length == 0 || length >= MAX_PATH || ::GetFileAttributesA(full) == INVALID_FILE_ATTRIBUTES)
-            return Fail(kUsage, "--ini: no file " + line.iniPath);
+        const DWORD attributes = ::GetFileAttributesA(full);
+        if (length == 0 || length >= MAX_PATH || attributes == INVALID_FILE_ATTRIBUTES)
+            return Fail(kUsage, "--ini: no file " + Quoted(line.iniPath));
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+            return Fail(kUsage, "--ini: " + Quoted(line.iniPath) + " is a folder, not a twain.ini");
         ini = full;
     }
     const ModelIdentity identity = ReadModelIdentity(ini);
     if (command == "show")
         return Show(identity, line);
     if (command == "check")
-        return Check(identity);
-    return Set(identity, line.words);
+        return Check(identity, line.json);
+    return Set(identity, line.words, line.json);
 }
 
 int ConnScanMain(int argc, char** argv)

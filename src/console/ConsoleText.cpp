@@ -72,6 +72,11 @@ bool OutputFailed()
     return g_bOutputFailed;
 }
 
+void ForgetOutputFailure()
+{
+    g_bOutputFailed = false;
+}
+
 std::string FromAnsi(const std::string& text, unsigned codePage)
 {
     const std::wstring wide = Wide(text);

@@ -18,5 +18,7 @@ void Print(Stream stream, const std::string& text);
 void PrintBytes(Stream stream, const std::string& bytes);
 // True once something could not be written to standard output.
 bool OutputFailed();
+// For a confirmation, whose loss is said but fails nothing.
+void ForgetOutputFailure();
 // text, in the ANSI code page, converted to codePage (CP_UTF8 among them).
 std::string FromAnsi(const std::string& text, unsigned codePage);

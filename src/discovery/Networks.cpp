@@ -27,7 +27,10 @@ bool InterfaceRoute(const INTERFACE_INFO& item, CDeviceFinder::Route& route, std
     return true;
 }
 
-bool NetworkRoutes(std::vector<CDeviceFinder::Route>& routes, std::vector<std::string>& skipped)
+namespace
+{
+// The interface list; false, with why, when it cannot be read.
+bool ReadInterfaces(std::vector<INTERFACE_INFO>& interfaces, std::string& why)
 {
     const CSocketHandle socket(::socket(AF_INET, SOCK_DGRAM, 0));
     INTERFACE_INFO list[kMaxInterfaces] = {};
@@ -35,18 +38,58 @@ bool NetworkRoutes(std::vector<CDeviceFinder::Route>& routes, std::vector<std::s
     if (!socket.IsValid() || ::WSAIoctl(socket.Get(), SIO_GET_INTERFACE_LIST, nullptr, 0, list, sizeof list, &bytes,
                                         nullptr, nullptr) == SOCKET_ERROR)
     {
-        skipped.push_back("the list of networks cannot be read (Windows Sockets error " +
-                          std::to_string(::WSAGetLastError()) + ")");
+        const int error = ::WSAGetLastError();
+        why = "the list of networks cannot be read (" + SocketErrorText(error) + ")";
         return false;
     }
-    for (DWORD i = 0; i < bytes / sizeof(INTERFACE_INFO); ++i)
+    interfaces.assign(list, list + bytes / sizeof(INTERFACE_INFO));
+    return true;
+}
+}  // namespace
+
+bool NetworkRoutes(std::vector<CDeviceFinder::Route>& routes, std::vector<std::string>& skipped)
+{
+    std::vector<INTERFACE_INFO> interfaces;
+    std::string why;
+    if (!ReadInterfaces(interfaces, why))
+    {
+        skipped.push_back(why);
+        return false;
+    }
+    for (const INTERFACE_INFO& item : interfaces)
     {
         CDeviceFinder::Route route;
-        std::string why;
-        if (InterfaceRoute(list[i], route, why))
+        why.clear();
+        if (InterfaceRoute(item, route, why))
             routes.push_back(route);
         else if (!why.empty())
             skipped.push_back(why);
     }
     return true;
+}
+
+std::string OwnNetworkEdge(in_addr address)
+{
+    std::vector<INTERFACE_INFO> interfaces;
+    std::string why;
+    ReadInterfaces(interfaces, why);
+    for (const INTERFACE_INFO& item : interfaces)
+    {
+        CDeviceFinder::Route route;
+        if (!InterfaceRoute(item, route, why))
+            continue;
+        const u_long mask = item.iiNetmask.AddressIn.sin_addr.s_addr;
+        in_addr network{};
+        network.s_addr = route.local.s_addr & mask;
+        const char* edge = address.s_addr == route.destination.s_addr ? "broadcast"
+                           : address.s_addr == network.s_addr         ? "network"
+                                                                      : nullptr;
+        int prefix = 0;
+        for (u_long bits = ntohl(mask); bits & 0x80000000u; bits <<= 1)
+            ++prefix;
+        if (edge)
+            return std::string("the ") + edge + " address of this PC's network " + ::inet_ntoa(network) + "/" +
+                   std::to_string(prefix);
+    }
+    return "";
 }

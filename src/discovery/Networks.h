@@ -18,3 +18,8 @@ bool InterfaceRoute(const INTERFACE_INFO& item, CDeviceFinder::Route& route, std
 // One route for each IPv4 network of the PC; what was left out, and why, in
 // skipped. False, with why in skipped, when there is no list.
 bool NetworkRoutes(std::vector<CDeviceFinder::Route>& routes, std::vector<std::string>& skipped);
+
+// What address is on one of the PC's own IPv4 networks when no single device
+// can have it, "the broadcast address of this PC's network 192.168.1.0/24"
+// or its network address; "" for any other address, or with no list.
+std::string OwnNetworkEdge(in_addr address);

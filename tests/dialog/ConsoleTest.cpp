@@ -82,6 +82,7 @@ TEST_F(ConsoleTest, ListPrintsWhatTheDialogListsAndFailsWhenNothingAnswers)
     const ConsoleResult silent = run.RunConsole("list");
     EXPECT_EQ(1u, silent.status);
     EXPECT_EQ("", silent.out);
+    EXPECT_EQ("connscan: no device answered within 2 s\n", silent.err);
 }
 
 TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
@@ -161,19 +162,27 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
         if (look == std::string("check"))
         {
             EXPECT_EQ(1u, r.status);
-            EXPECT_EQ("no network device is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1\n", r.out);
+            EXPECT_EQ("", r.out);
+            EXPECT_EQ("connscan: no network device is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1\n", r.err);
         }
     }
+    // Results on stdout, failures on stderr; with --json a result on stdout either way.
     const struct
     {
         const char* set;
         DWORD status;
-        std::string line;
+        std::string out;
+        std::string err;
+        std::string json;
     } cases[] = {
-        {"set network 10.201.9.2", 0, "the stored device 10.201.9.2 answered"},
-        {"set network 10.201.1.77", 1, "the stored device 10.201.1.77 did not answer"},
-        {"set usb", 1,
-         "USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1: there is no network device to check"},
+        {"set network 10.201.9.2", 0, "the stored device 10.201.9.2 answered\n", "",
+         "\"port\": \"network\", \"address\": \"10.201.9.2\", \"answered\": true}\n"},
+        {"set network 10.201.1.77", 1, "", "connscan: the stored device 10.201.1.77 did not answer within 2 s\n",
+         "\"port\": \"network\", \"address\": \"10.201.1.77\", \"answered\": false}\n"},
+        {"set usb", 1, "",
+         "connscan: USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1: there is no network device to "
+         "check\n",
+         "\"port\": \"usb\", \"address\": \"10.201.1.77\", \"answered\": false}\n"},
     };
     for (const auto& c : cases)
     {
@@ -182,7 +191,12 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
         const std::vector<std::string> before = Stored();
         const ConsoleResult checked = run.RunConsole("check");
         EXPECT_EQ(c.status, checked.status) << checked.err;
-        EXPECT_EQ(c.line + "\n", checked.out);
+        EXPECT_EQ(c.out, checked.out);
+        EXPECT_EQ(c.err, checked.err);
+        const ConsoleResult json = run.RunConsole("check --json");
+        EXPECT_EQ(c.status, json.status);
+        EXPECT_EQ("{\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-Probe\\\\M1\", " + c.json, json.out);
+        EXPECT_EQ(c.err, json.err);
         EXPECT_EQ(before, Stored());
     }
 
@@ -290,9 +304,11 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
                                         "show --each-network"};
     // Every address that set refuses, probe refuses too, and sends nothing:
     // text that is no address, and addresses no device has.
+    // The network and broadcast addresses of the PC's own networks too.
     for (const char* address :
          {"999.1.1.1", "1.2.3", "1.2.3.4.5", "192.168.100.1000", "\"\"", "1.1.1.1.1.1.1.1.", "01.2.3.4", "10.1.1.256",
-          "255.255.255.255", "0.0.0.0", "224.0.0.1", "239.255.255.250", "240.1.2.3", "127.0.0.1"})
+          "255.255.255.255", "0.0.0.0", "224.0.0.1", "239.255.255.250", "240.1.2.3", "127.0.0.1", "-1.0.0.1",
+          "192.168.123.255", "192.168.123.0", "10.201.1.255", "10.201.2.0"})
     {
         refused.push_back(std::string("set network ") + address);
         refused.push_back(std::string("probe ") + address);
@@ -309,6 +325,12 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
     EXPECT_EQ(0, SimulatorLog().count) << "a refused probe sent its query";
     const ConsoleResult broadcast = run.RunConsole("set network 255.255.255.255");
     EXPECT_EQ("connscan: '255.255.255.255' is not a device address: broadcast; nothing was stored\n", broadcast.err);
+    EXPECT_EQ("connscan: '192.168.123.255' is not a device address: the broadcast address of this PC's network "
+              "192.168.123.0/24; nothing was sent\n",
+              run.RunConsole("probe 192.168.123.255").err);
+    EXPECT_EQ("connscan: '-1.0.0.1' is not a dotted IPv4 address (four numbers 0-255, at most 15 characters); "
+              "nothing was stored\n",
+              run.RunConsole("set network -1.0.0.1").err);
 
     // A part of 255 or 0 is an ordinary part of a device's address.
     for (const char* address : {"10.255.0.1", "10.1.255.255"})
@@ -321,7 +343,7 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
     WriteValue(Key(), "Velmora", REG_BINARY, PortBytes("224.0.0.251"));
     const ConsoleResult check = run.RunConsole("check");
     EXPECT_EQ(1u, check.status);
-    EXPECT_EQ("the stored address '224.0.0.251' is not a device address: multicast\n", check.out);
+    EXPECT_EQ("connscan: the stored address '224.0.0.251' is not a device address: multicast\n", check.err);
     EXPECT_EQ(0, SimulatorLog().count) << "check probed an address no device has";
 }
 
@@ -389,8 +411,9 @@ TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
         const ConsoleResult unrouted = run.RunConsole("probe 10.88.0.6");
         EXPECT_EQ(3u, unrouted.status);
         EXPECT_EQ(1u, Lines(unrouted.err).size()) << unrouted.err;
+        // Wine has no words for 10051 (Windows has): the number alone.
         EXPECT_EQ(0u, unrouted.err.find("connscan: no query could be sent: cannot send to 10.88.0.6 "
-                                        "(Windows Sockets error "))
+                                        "(Windows Sockets error 10051"))
             << unrouted.err;
         EXPECT_EQ(0u, run.RunConsole(std::string("probe ") + kRouted).status);
     }
@@ -433,4 +456,64 @@ TEST_F(ConsoleTest, AnotherProfileHelpVersionAndFailuresToStoreOrToPrint)
     EXPECT_EQ(3u, failed.status);
     EXPECT_NE(std::string::npos, failed.err.find("could not be stored"));
     EXPECT_EQ("", failed.out);
+}
+
+TEST_F(ConsoleTest, WindowsConventionsAreUnderstood)
+{
+    Prepare("T-Conventions", "M1");
+    run.WriteFile("other.ini", "[MODEL]\r\nMFG=T-Conventions\r\nMDL=Other\r\n");
+    for (const char* help : {"/?", "-h", "-?", "help", "HELP", "--help show"})
+    {
+        SCOPED_TRACE(help);
+        const ConsoleResult r = run.RunConsole(help);
+        EXPECT_EQ(0u, r.status);
+        EXPECT_EQ(0u, r.out.find("usage: connscan")) << r.out;
+        EXPECT_EQ("", r.err);
+    }
+    // Lines end in CR LF, as on every Windows console.
+    const std::string raw = run.RunConsole("/?").rawOut;
+    size_t crlf = 0;
+    for (size_t at = raw.find("\r\n"); at != std::string::npos; at = raw.find("\r\n", at + 2))
+        ++crlf;
+    EXPECT_EQ(static_cast<size_t>(std::count(raw.begin(), raw.end(), '\n')), crlf);
+    EXPECT_LT(20u, crlf);
+
+    // Command and port words in any case; --ini=FILE; -- ends the options.
+    for (const char* set :
+         {"SET USB", "Set Network 10.1.2.3", "--ini=other.ini set network 10.4.4.4", "set -- network 10.5.5.5"})
+        EXPECT_EQ(0u, run.RunConsole(set).status) << set;
+    EXPECT_EQ(PortBytes("10.5.5.5"), Value("Velmora").bytes);
+    EXPECT_EQ(PortBytes("10.4.4.4"), ReadValue("SOFTWARE\\T-Conventions\\Other", "Velmora").bytes);
+    EXPECT_EQ(0u, run.RunConsole("SHOW").out.find("maker    T-Conventions\n"));
+    const ConsoleResult ended = run.RunConsole("show -- --json");
+    EXPECT_EQ(2u, ended.status);
+    EXPECT_EQ("", ended.out);
+
+    // Said back, an argument is cut to a length that reads; --json is never ignored.
+    const ConsoleResult longWord = run.RunConsole(std::string(5000, 'x'));
+    EXPECT_EQ(2u, longWord.status);
+    EXPECT_EQ(0u, longWord.err.find("connscan: unknown command '" + std::string(40, 'x') + "...'\n"))
+        << longWord.err.substr(0, 200);
+    EXPECT_EQ(2u, run.RunConsole("--json --version").status);
+}
+
+TEST_F(ConsoleTest, SetJsonAndWhatDecidesSetsStatus)
+{
+    Prepare("T-Status", "M1");
+    const ConsoleResult json = run.RunConsole("set --json network 10.6.6.6");
+    EXPECT_EQ(0u, json.status) << json.err;
+    EXPECT_EQ("{\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-Status\\\\M1\", \"port\": \"network\", "
+              "\"address\": \"10.6.6.6\"}\n",
+              json.out);
+    // Stored is done, even when the confirmation cannot be written.
+    const ConsoleResult unread = run.RunConsole("set network 10.7.7.7", 20000, true);
+    EXPECT_EQ(0u, unread.status);
+    EXPECT_EQ(PortBytes("10.7.7.7"), Value("Velmora").bytes);
+    EXPECT_EQ("connscan: stored, but the confirmation could not be written\n", unread.err);
+    // A folder is no twain.ini: nothing is stored under the built-in identity.
+    DeleteKeyTree("SOFTWARE\\ORVEL");
+    const ConsoleResult folder = run.RunConsole("--ini . set usb");
+    EXPECT_EQ(2u, folder.status);
+    EXPECT_EQ("connscan: --ini: '.' is a folder, not a twain.ini\n", folder.err);
+    EXPECT_FALSE(KeyExists("SOFTWARE\\ORVEL\\QX7S&QN8S"));
 }

@@ -164,18 +164,20 @@ namespace
 // Collects everything written to a pipe until its last writer closes it.
 // A read of no bytes is no end: a writer's empty write gives one, and
 // stopping there lost the rest of a program's output now and then.
-void Drain(HANDLE hRead, std::string& into)
+void Drain(HANDLE hRead, std::string& into, std::string* raw = nullptr)
 {
     char buffer[4096];
     DWORD got = 0;
     while (::ReadFile(hRead, buffer, sizeof buffer, &got, nullptr))
         into.append(buffer, got);
     ::CloseHandle(hRead);
-    std::string clean;
-    for (const char c : into)
-        if (c != '\r')
-            clean += c;
-    into.swap(clean);
+    if (raw)
+        *raw = into;
+    std::string lines;
+    for (size_t i = 0; i < into.size(); ++i)
+        if (!(into[i] == '\r' && i + 1 < into.size() && into[i + 1] == '\n'))
+            lines += into[i];
+    into.swap(lines);
 }
 }  // namespace
 
@@ -215,9 +217,9 @@ ConsoleResult ProgramRun::RunConsole(const std::string& args, DWORD timeoutMs, b
         [&]
         {
             if (outRead)
-                Drain(outRead, result.out);
+                Drain(outRead, result.out, &result.rawOut);
         });
-    std::thread errReader(Drain, errRead, std::ref(result.err));
+    std::thread errReader([&] { Drain(errRead, result.err); });
     bool timedOut = false;
     bool statusRead = true;
     if (started)

@@ -19,8 +19,9 @@ std::string DirFromEnvironment(const char* name);
 struct ConsoleResult
 {
     DWORD status = 0;
-    std::string out;  // standard output, without carriage returns
-    std::string err;  // standard error, likewise
+    std::string out;     // standard output, each CR LF read as LF
+    std::string err;     // standard error, likewise
+    std::string rawOut;  // standard output's bytes as written
 };
 
 class ProgramRun
