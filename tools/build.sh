@@ -61,8 +61,10 @@ package() {
     stage=$dir/dist/$name
     rm -rf "$dir/dist"
     mkdir -p "$stage"
-    cp "$dir"/bin/{ConnSetup.exe,connscan.exe,ENG.dll,DEU.dll,FRA.dll,JPN.dll} lang/twain.ini "$stage/"
-    sed "s/@VERSION@/$version/" docs/INSTALL.txt >"$stage/INSTALL.txt"
+    cp "$dir"/bin/{ConnSetup.exe,connscan.exe,ENG.dll,DEU.dll,FRA.dll,JPN.dll} "$stage/"
+    # Text files with Windows line ends: Notepad before Windows 10 1809 shows LF alone as one line.
+    sed 's/\r*$/\r/' lang/twain.ini >"$stage/twain.ini"
+    sed "s/@VERSION@/$version/; s/\r*\$/\r/" docs/INSTALL.txt >"$stage/INSTALL.txt"
     if [ -n "${CONNSETUP_SIGN_PFX:-}" ]; then
         for f in "$stage"/*.exe "$stage"/*.dll; do
             sign_file "$f" || return 1

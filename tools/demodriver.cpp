@@ -1,5 +1,7 @@
 // Drives the running connection dialog for tools/demo:
-//   demodriver wait TITLE      waits until the dialog titled TITLE shows
+//   demodriver wait TITLE      waits until the dialog titled TITLE shows, and
+//                              makes it the active window (a screenshot
+//                              then shows its title bar as a user sees it)
 //   demodriver discover TITLE  presses Discover and waits for the pass to start
 //   demodriver idle TITLE      waits until the pass is over
 //   demodriver ok TITLE        presses OK
@@ -21,6 +23,8 @@ int main(int argc, char** argv)
     if (!WaitFor([&] { return (hDlg = ::FindWindowA("#32770", argv[2])) != nullptr && ::IsWindowVisible(hDlg); },
                  20000))
         return 1;
+    if (verb == "wait")
+        return ::SetForegroundWindow(hDlg) ? 0 : 1;
     const HWND hOk = ::GetDlgItem(hDlg, IDC_OK_BTN);
     const HWND hDiscover = ::GetDlgItem(hDlg, IDC_DISCOVER);
     if (verb == "discover")

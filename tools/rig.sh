@@ -171,7 +171,7 @@ rig_exec() {
     ip netns exec "$RIG_NS" env \
         CONNSETUP_NETNS="$RIG_NS" CONNSETUP_HOST_ADDR="$RIG_HOST_ADDR" \
         CONNSETUP_DEVICE_ADDR="$RIG_DEVICE_ADDR" CONNSETUP_PROBE_ADDR="$RIG_PROBE_ADDR" \
-        CONNSETUP_WINE="$RIG_WINE" "${loader[@]}" \
+        CONNSETUP_WINE="$RIG_WINE" CONNSETUP_FAULT_RELEASE="$RIG_BUILD/fault.release" "${loader[@]}" \
         WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
         DISPLAY="${RIG_DISPLAY:-${DISPLAY:-}}" "$@"
 }
@@ -232,7 +232,8 @@ rig_program_routes() {
 
 rig_simulator_up() {
     # Its "fault" commands take the program namespace's network away for a test.
-    ip netns exec "$RIG_DEV_NS" env CONNSETUP_FAULT_NS="$RIG_NS" "$RIG_BUILD/tools/scansim" \
+    ip netns exec "$RIG_DEV_NS" env CONNSETUP_FAULT_NS="$RIG_NS" CONNSETUP_FAULT_RELEASE="$RIG_BUILD/fault.release" \
+        "$RIG_BUILD/tools/scansim" \
         --fault-script "$RIG_ROOT/tools/netfault" "$@" 2>"$RIG_BUILD/scansim.log" &
     RIG_PIDS+=($!)
     ip netns exec "$RIG_FAR_NS" "$RIG_BUILD/tools/scansim" --rule "$RIG_FAR_ADDR:1:6:100" \

@@ -19,7 +19,11 @@
 //                                "SRC:PORT DST LEN HEXBYTES IFNAME"
 //   fault route|links MS         the program's default route, or every link of
 //                                its namespace, taken away (by --fault-script)
-//                                until "fault restore", or for MS ms at most
+//                                until "fault restore", until the file that
+//                                $CONNSETUP_FAULT_RELEASE names appears (a
+//                                test that cannot reach the control port
+//                                with every link down makes it), or for MS ms
+//                                at most
 //   fault restore                the program's network as it was
 #include <arpa/inet.h>
 #include <ifaddrs.h>
@@ -204,10 +208,17 @@ bool RunFaultScript(const char* what)
     return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// True once the test asked for the network back through the release file.
+bool ReleaseAsked()
+{
+    const char* release = std::getenv("CONNSETUP_FAULT_RELEASE");
+    return release && unlink(release) == 0;
+}
+
 // A fault never outlives its time, even when nobody can ask for the network back.
 void RestoreLater(int generation, int ms)
 {
-    for (int waited = 0; waited < ms && g_faultGeneration == generation; waited += 20)
+    for (int waited = 0; waited < ms && g_faultGeneration == generation && !ReleaseAsked(); waited += 20)
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     if (g_faultGeneration == generation)
         RunFaultScript("restore");
@@ -228,6 +239,7 @@ std::string CheckFault(std::istream& in, std::string& kind, int& ms)
 void MakeFault(const std::string& kind, int ms)
 {
     const int generation = ++g_faultGeneration;
+    ReleaseAsked();  // a release left from before is no answer to this fault
     if (!RunFaultScript(kind.c_str()))
     {
         std::fprintf(stderr, "scansim: the fault %s could not be made\n", kind.c_str());

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <sstream>
 
 namespace
@@ -379,7 +380,16 @@ public:
     }
     ~NetworkFault()
     {
-        SimulatorCommand("fault restore");  // unheard while every link is down
+        // Unheard while every link is down: the release file is seen then.
+        SimulatorCommand("fault restore");
+        if (const char* release = std::getenv("CONNSETUP_FAULT_RELEASE"))
+        {
+            std::string path = std::string("Z:") + release;
+            std::replace(path.begin(), path.end(), '/', '\\');
+            const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            if (hFile != INVALID_HANDLE_VALUE)
+                ::CloseHandle(hFile);
+        }
         std::string why;
         EXPECT_TRUE(WaitFor([&] { return ProveIsolatedNetwork(why) && SimulatorReset(); },
                             static_cast<DWORD>(m_maxMs) + 10000, 200))

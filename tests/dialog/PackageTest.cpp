@@ -1,5 +1,8 @@
 #include "DialogFixture.h"
 
+#include <fstream>
+#include <iterator>
+
 // The files of the unzipped distribution package, run as they come.
 TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
 {
@@ -23,5 +26,20 @@ TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
     const ConsoleResult shown = run.RunConsole("show");  // the package's own connscan.exe
     EXPECT_EQ(0u, shown.status) << shown.err;
     EXPECT_NE(std::string::npos, shown.out.find("model    QX7S&QN8S\n"));
+    // Text files as Windows' own editors read them: every line ends in CR LF.
+    for (const char* name : {"twain.ini", "INSTALL.txt"})
+    {
+        std::ifstream file(dir + name, std::ios::binary);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        size_t lines = 0, crlf = 0;
+        for (size_t i = 0; i < text.size(); ++i)
+            if (text[i] == '\n')
+            {
+                ++lines;
+                crlf += i > 0 && text[i - 1] == '\r';
+            }
+        EXPECT_LT(5u, lines) << name;
+        EXPECT_EQ(lines, crlf) << name;
+    }
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }
