@@ -24,7 +24,14 @@ int main(int argc, char** argv)
                  20000))
         return 1;
     if (verb == "wait")
-        return ::SetForegroundWindow(hDlg) ? 0 : 1;
+    {
+        if (!::SetForegroundWindow(hDlg))
+            return 1;
+        // Active it is, but without a window manager Wine keeps drawing its
+        // title bar as inactive: drawn again as Windows draws an active one.
+        ::SendMessageA(hDlg, WM_NCACTIVATE, TRUE, 0);
+        return 0;
+    }
     const HWND hOk = ::GetDlgItem(hDlg, IDC_OK_BTN);
     const HWND hDiscover = ::GetDlgItem(hDlg, IDC_DISCOVER);
     if (verb == "discover")
