@@ -45,9 +45,10 @@ bool ParseCommandLine(int argc, const char* const* argv, CommandLine& line, std:
         }
     }
     if (!line.words.empty())
+    {
         line.words[0] = Lower(line.words[0]);
-    if (!line.words.empty() && line.words[0] == "help")
-        line.help = true;
+        line.help = line.help || line.words[0] == "help";
+    }
     return true;
 }
 

@@ -84,12 +84,13 @@ std::string OwnNetworkEdge(in_addr address)
         const char* edge = address.s_addr == route.destination.s_addr ? "broadcast"
                            : address.s_addr == network.s_addr         ? "network"
                                                                       : nullptr;
+        if (!edge)
+            continue;
         int prefix = 0;
         for (u_long bits = ntohl(mask); bits & 0x80000000u; bits <<= 1)
             ++prefix;
-        if (edge)
-            return std::string("the ") + edge + " address of this PC's network " + ::inet_ntoa(network) + "/" +
-                   std::to_string(prefix);
+        return std::string("the ") + edge + " address of this PC's network " + ::inet_ntoa(network) + "/" +
+               std::to_string(prefix);
     }
     return "";
 }

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <sstream>
 
 namespace
@@ -382,11 +381,11 @@ public:
     {
         // Unheard while every link is down: the release file is seen then.
         SimulatorCommand("fault restore");
-        if (const char* release = std::getenv("CONNSETUP_FAULT_RELEASE"))
+        std::string release = DirFromEnvironment("CONNSETUP_FAULT_RELEASE");
+        if (!release.empty())
         {
-            std::string path = std::string("Z:") + release;
-            std::replace(path.begin(), path.end(), '/', '\\');
-            const HANDLE hFile = ::CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+            release.pop_back();  // a file, not a folder
+            const HANDLE hFile = ::CreateFileA(release.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             if (hFile != INVALID_HANDLE_VALUE)
                 ::CloseHandle(hFile);
         }
@@ -482,11 +481,9 @@ TEST_F(ConsoleTest, WindowsConventionsAreUnderstood)
     }
     // Lines end in CR LF, as on every Windows console.
     const std::string raw = run.RunConsole("/?").rawOut;
-    size_t crlf = 0;
-    for (size_t at = raw.find("\r\n"); at != std::string::npos; at = raw.find("\r\n", at + 2))
-        ++crlf;
-    EXPECT_EQ(static_cast<size_t>(std::count(raw.begin(), raw.end(), '\n')), crlf);
-    EXPECT_LT(20u, crlf);
+    const LineEnds ends = CountLineEnds(raw);
+    EXPECT_EQ(ends.lines, ends.crlf);
+    EXPECT_LT(20u, ends.crlf);
 
     // Command and port words in any case; --ini=FILE; -- ends the options.
     for (const char* set :

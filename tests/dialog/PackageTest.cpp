@@ -1,5 +1,7 @@
 #include "DialogFixture.h"
 
+#include "support/Lines.h"
+
 #include <fstream>
 #include <iterator>
 
@@ -31,15 +33,9 @@ TEST(Package, RunsFromItsFilesWithTheSampleLibrary)
     {
         std::ifstream file(dir + name, std::ios::binary);
         const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        size_t lines = 0, crlf = 0;
-        for (size_t i = 0; i < text.size(); ++i)
-            if (text[i] == '\n')
-            {
-                ++lines;
-                crlf += i > 0 && text[i - 1] == '\r';
-            }
-        EXPECT_LT(3u, lines) << name;
-        EXPECT_EQ(lines, crlf) << name;
+        const LineEnds ends = CountLineEnds(text);
+        EXPECT_LT(3u, ends.lines) << name;
+        EXPECT_EQ(ends.lines, ends.crlf) << name;
     }
     DeleteKeyTree("SOFTWARE\\ORVEL");
 }
