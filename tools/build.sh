@@ -70,7 +70,7 @@ package() {
             sign_file "$f" || return 1
         done
     fi
-    (cd "$stage" && LC_ALL=C sha256sum -- $(LC_ALL=C ls) >SHA256SUMS)
+    (cd "$stage" && mapfile -t files < <(LC_ALL=C ls) && LC_ALL=C sha256sum -- "${files[@]}" >SHA256SUMS)
     chmod 0644 "$stage"/*
     chmod 0755 "$stage"
     touch -h -d "@$SOURCE_DATE_EPOCH" "$stage"/* "$stage"

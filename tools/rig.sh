@@ -118,7 +118,6 @@ rig_use_build() {
         return 1 ;;
     esac
     RIG_BIN=$RIG_ROOT/$(rig_preset_dir "$1")/bin
-    RIG_PRESET=$1
     RIG_PREFIX=$(dirname "$RIG_BIN")/wine
 }
 
@@ -126,17 +125,23 @@ rig_use_build() {
 
 rig_netns_inode() { stat -L -c %i "/run/netns/$1" 2>/dev/null; }
 
-# The wineservers running for $WINEPREFIX, by PID.
+# The wineservers running for $WINEPREFIX, by PID: the prefix compared as
+# a folder, so that another spelling of it (a trailing slash, a symbolic
+# link, "..") is the same prefix.
 rig_wineservers() {
-    local p comm
+    local p comm theirs ours
+    ours=$(realpath -m "$WINEPREFIX")
     for p in /proc/[0-9]*; do
         comm=$(cat "$p/comm" 2>/dev/null) || continue
         case "$comm" in wineserver*) ;; *) continue ;; esac
         # A process may end between the listing and the read: quietly skipped.
-        if { tr '\0' '\n' <"$p/environ"; } 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX"; then
-            echo "${p#/proc/}"
-        fi
+        theirs=$({ tr '\0' '\n' <"$p/environ"; } 2>/dev/null | sed -n 's/^WINEPREFIX=//p')
+        [ -n "$theirs" ] || continue
+        # A relative prefix is the server's starter's; its folder is not known here.
+        case "$theirs" in /*) ;; *) echo "${p#/proc/}"; continue ;; esac
+        [ "$(realpath -m "$theirs")" = "$ours" ] && echo "${p#/proc/}"
     done
+    return 0
 }
 
 # True only inside the rig's program namespace, with the prefix's
@@ -187,12 +192,10 @@ rig_network_up() {
     ip netns add "$RIG_DEV_NS"
     ip -n "$RIG_NS" link set lo up
     ip -n "$RIG_DEV_NS" link set lo up
+    # Each pair is made in its two namespaces at once: no end of it is ever
+    # a link of this machine's own.
     for i in 0 1 2; do
-        ip link add "${id}a$i" type veth peer name "${id}b$i"
-        ip link set "${id}a$i" netns "$RIG_NS"
-        ip link set "${id}b$i" netns "$RIG_DEV_NS"
-        ip -n "$RIG_NS" link set "${id}a$i" name "eth$i"
-        ip -n "$RIG_DEV_NS" link set "${id}b$i" name "eth$i"
+        ip link add "eth$i" netns "$RIG_NS" type veth peer name "eth$i" netns "$RIG_DEV_NS"
         ip -n "$RIG_NS" link set "eth$i" up
         ip -n "$RIG_DEV_NS" link set "eth$i" up
     done
@@ -209,11 +212,9 @@ rig_network_up() {
     # device namespace, which forwards unicast and never a broadcast.
     RIG_FAR_NS=${id}f
     ip netns add "$RIG_FAR_NS"
-    ip link add "${id}r" type veth peer name "${id}f"
-    ip link set "${id}r" netns "$RIG_DEV_NS"
-    ip link set "${id}f" netns "$RIG_FAR_NS"
-    ip -n "$RIG_DEV_NS" link set "${id}r" name far0 up
-    ip -n "$RIG_FAR_NS" link set "${id}f" name eth0 up
+    ip link add far0 netns "$RIG_DEV_NS" type veth peer name eth0 netns "$RIG_FAR_NS"
+    ip -n "$RIG_DEV_NS" link set far0 up
+    ip -n "$RIG_FAR_NS" link set eth0 up
     ip -n "$RIG_FAR_NS" link set lo up
     ip -n "$RIG_DEV_NS" addr add 10.201.9.1/24 dev far0
     ip -n "$RIG_FAR_NS" addr add "$RIG_FAR_ADDR/24" dev eth0
@@ -246,8 +247,8 @@ rig_xvfb_up() {
     rm -f "$fifo"
     ip netns exec "$RIG_NS" Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fifo" 2>/dev/null &
     RIG_PIDS+=($!)
-    local n
-    for n in $(seq 50); do
+    local _
+    for _ in $(seq 50); do
         [ -s "$fifo" ] && break
         sleep 0.1
     done
@@ -259,6 +260,7 @@ rig_xvfb_up() {
 # rig_wine_up [PREFIX [REGFILE]]: a private Wine prefix (default: the build
 # in use's own) whose wineserver runs inside the program namespace; REGFILE
 # is imported into a new prefix after the rig's own settings.
+# shellcheck disable=SC2120 # tools/try and tools/demo pass them
 rig_wine_up() {
     export WINEPREFIX=${1:-$RIG_PREFIX}
     local extra=${2:-} reg
@@ -267,8 +269,8 @@ rig_wine_up() {
     # in its own namespace: stop it, so the first Wine process below starts
     # a new one inside ours.
     wineserver -k 2>/dev/null || true
-    local n
-    for n in $(seq 50); do
+    local _
+    for _ in $(seq 50); do
         [ -z "$(rig_wineservers)" ] && break
         sleep 0.1
     done

@@ -11,3 +11,6 @@ struct ModelIdentity
 };
 
 ModelIdentity ReadModelIdentity(const std::string& iniPath);
+// Whether iniPath has a [MODEL] section with a key in it: a profile that
+// names a scanner, not one that would give the built-in identity.
+bool HasModelSection(const std::string& iniPath);

@@ -56,3 +56,13 @@ std::string CProfileIni::GetString(const char* section, const char* key, const c
 {
     return ReadString(section, key, defaultText).get();
 }
+
+bool CProfileIni::HasKeys(const char* section) const
+{
+    if (!section || !m_pszPath)
+        return false;
+    // With no key the reader lists the section's key names: a few characters
+    // of the first one tell that there is one.
+    char names[4] = {};
+    return m_pfnReader(section, nullptr, "", names, sizeof names, m_pszPath.get()) > 0;
+}

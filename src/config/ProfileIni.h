@@ -23,6 +23,8 @@ public:
     // The value, or defaultText (or "") when the file, section or key is missing.
     std::unique_ptr<char[]> ReadString(const char* section, const char* key, const char* defaultText) const;
     std::string GetString(const char* section, const char* key, const char* defaultText) const;
+    // Whether the file has section, with at least one key in it.
+    bool HasKeys(const char* section) const;
 
 private:
     std::unique_ptr<char[]> m_pszPath;  // null until a path is set

@@ -100,7 +100,7 @@ int Pass(const std::vector<CDeviceFinder::Route>& routes, std::vector<Answer>& a
         Print(Stream::Err, "connscan: skipped " + why + "\n");
     const std::vector<std::string> devices = CDeviceFinder::Devices(results);
     for (size_t i = 0; i < devices.size(); ++i)
-        answers.push_back({devices[i], ::inet_ntoa(finder.Via(static_cast<int>(i)))});
+        answers.push_back({devices[i], AddressText(finder.Via(static_cast<int>(i)))});
     return kDone;
 }
 
@@ -256,22 +256,44 @@ int Set(const ModelIdentity& identity, const std::vector<std::string>& words, bo
 }
 }  // namespace
 
+// The twain.ini to read into ini: --ini's, which must be a file with a
+// [MODEL] section, or the one beside connscan, which may be missing (the
+// built-in identity, as the dialog has it). kDone, or kUsage having said why.
+static int ProfilePath(const std::string& given, std::string& ini)
+{
+    if (given.empty())
+    {
+        ini = DirectoryOf(GetModuleFilePath()) + "twain.ini";
+        return kDone;
+    }
+    // The profile reader looks for a bare file name in the Windows folder:
+    // a path given here is taken from the current folder, as users expect.
+    char full[MAX_PATH] = {};
+    const DWORD length = ::GetFullPathNameA(given.c_str(), MAX_PATH, full, nullptr);
+    const DWORD attributes = ::GetFileAttributesA(full);
+    if (length == 0 || length >= MAX_PATH || attributes == INVALID_FILE_ATTRIBUTES)
+        return Fail(kUsage, "--ini: no file " + Quoted(given));
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+        return Fail(kUsage, "--ini: " + Quoted(given) + " is a folder, not a twain.ini");
+    // Its identity would be the built-in one: another scanner's key.
+    if (!HasModelSection(full))
+        return Fail(kUsage, "--ini: " + Quoted(given) + " has no [MODEL] section");
+    ini = full;
+    return kDone;
+}
+
 static int RunCommandLine(int argc, char** argv)
 {
     CommandLine line;
     std::string why;
     if (!ParseCommandLine(argc, argv, line, why))
         return Usage(why);
-    if (line.json && (line.help || line.version))
-        return Usage("--json goes with list, probe, show, check and set");
-    if (line.help)
+    if (line.help || line.version)
     {
-        Print(Stream::Out, UsageText());
-        return kDone;
-    }
-    if (line.version)
-    {
-        Print(Stream::Out, "connscan " CONNSETUP_VERSION_TEXT "\n");
+        // Neither reads a profile, asks a network or prints JSON: no option is ignored.
+        if (line.json || line.eachNetwork || !line.iniPath.empty())
+            return Usage("--help and --version take no other option");
+        Print(Stream::Out, line.help ? UsageText() : "connscan " CONNSETUP_VERSION_TEXT "\n");
         return kDone;
     }
     if (line.words.empty())
@@ -293,6 +315,11 @@ static int RunCommandLine(int argc, char** argv)
     }
     else if (command != "set")
         return Usage("unknown command " + Quoted(command));
+    // Checked by every command, before anything is sent or stored: a script
+    // that names the wrong file learns it at its first command.
+    std::string ini;
+    if (ProfilePath(line.iniPath, ini) != kDone)
+        return kUsage;
 
     if (command == "list")
         return List(line);
@@ -306,21 +333,6 @@ static int RunCommandLine(int argc, char** argv)
         if (status != kSystemFailure)
             PrintAnswers(answers, false, line.json);
         return status == kNoDevice ? Fail(kNoDevice, address + " did not answer" + WithinWindow()) : status;
-    }
-
-    std::string ini = DirectoryOf(GetModuleFilePath()) + "twain.ini";
-    if (!line.iniPath.empty())
-    {
-        // The profile reader looks for a bare file name in the Windows folder:
-        // a path given here is taken from the current folder, as users expect.
-        char full[MAX_PATH] = {};
-        const DWORD length = ::GetFullPathNameA(line.iniPath.c_str(), MAX_PATH, full, nullptr);
-        const DWORD attributes = ::GetFileAttributesA(full);
-        if (length == 0 || length >= MAX_PATH || attributes == INVALID_FILE_ATTRIBUTES)
-            return Fail(kUsage, "--ini: no file " + Quoted(line.iniPath));
-        if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-            return Fail(kUsage, "--ini: " + Quoted(line.iniPath) + " is a folder, not a twain.ini");
-        ini = full;
     }
     const ModelIdentity identity = ReadModelIdentity(ini);
     if (command == "show")

@@ -29,8 +29,9 @@ std::string WithCrLf(const std::string& text)
     }
     return out;
 }
+}  // namespace
 
-std::wstring Wide(const std::string& text)
+std::wstring WideFromAnsi(const std::string& text)
 {
     const int size = static_cast<int>(text.size());
     const int length = size ? ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0) : 0;
@@ -39,8 +40,6 @@ std::wstring Wide(const std::string& text)
         ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
     return wide;
 }
-
-}  // namespace
 
 void PrintBytes(Stream stream, const std::string& bytes)
 {
@@ -57,7 +56,7 @@ void Print(Stream stream, const std::string& text)
     DWORD mode = 0;
     if (::GetConsoleMode(hOutput, &mode))
     {
-        const std::wstring wide = Wide(WithCrLf(text));
+        const std::wstring wide = WideFromAnsi(WithCrLf(text));
         DWORD written = 0;
         Written(stream, wide.empty() ||
                             ::WriteConsoleW(hOutput, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr));
@@ -79,7 +78,7 @@ void ForgetOutputFailure()
 
 std::string FromAnsi(const std::string& text, unsigned codePage)
 {
-    const std::wstring wide = Wide(text);
+    const std::wstring wide = WideFromAnsi(text);
     const int size = static_cast<int>(wide.size());
     const int length = size ? ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr) : 0;
     std::string converted(static_cast<size_t>(length > 0 ? length : 0), '\0');

@@ -14,11 +14,12 @@ enum class Stream
 // redirected to a file or a pipe in the console's output code page (the OEM
 // code page when there is no console). Line breaks are written as CR LF.
 void Print(Stream stream, const std::string& text);
-// Bytes as they are (JSON, which is UTF-8); line breaks as CR LF.
+// Bytes as they are (JSON, which is ASCII); line breaks as CR LF.
 void PrintBytes(Stream stream, const std::string& bytes);
 // True once something could not be written to standard output.
 bool OutputFailed();
 // For a confirmation, whose loss is said but fails nothing.
 void ForgetOutputFailure();
-// text, in the ANSI code page, converted to codePage (CP_UTF8 among them).
+// text, in the ANSI code page, converted to UTF-16 or to codePage.
+std::wstring WideFromAnsi(const std::string& text);
 std::string FromAnsi(const std::string& text, unsigned codePage);

@@ -8,24 +8,25 @@
 
 std::string JsonString(const std::string& text)
 {
-    const std::string utf8 = FromAnsi(text, CP_UTF8);
-
+    // Every character beyond ASCII as \uXXXX, of UTF-16 code units (a pair
+    // beyond the BMP): the text reads the same in any code page a reader
+    // decodes it in, as PowerShell 5.1 decodes in the console's.
     std::string quoted = "\"";
-    for (const char c : utf8)
+    for (const wchar_t c : WideFromAnsi(text))
     {
-        if (c == '"' || c == '\\')
+        if (c == L'"' || c == L'\\')
         {
             quoted += '\\';
-            quoted += c;
+            quoted += static_cast<char>(c);
         }
-        else if (static_cast<unsigned char>(c) < 0x20)
+        else if (c < 0x20 || c > 0x7e)
         {
             char escape[8];
             ::StringCchPrintfA(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
             quoted += escape;
         }
         else
-            quoted += c;
+            quoted += static_cast<char>(c);
     }
     return quoted + "\"";
 }

@@ -3,5 +3,5 @@
 
 #include <string>
 
-// text, in the ANSI code page, as a quoted JSON string in UTF-8.
+// text, in the ANSI code page, as a quoted JSON string in ASCII.
 std::string JsonString(const std::string& text);

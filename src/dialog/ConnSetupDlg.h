@@ -5,6 +5,7 @@
 #include "config/SettingsKey.h"
 #include "framework/Controls.h"
 #include "framework/Dialog.h"
+#include "framework/Thread.h"
 
 #include <atomic>
 #include <string>
@@ -60,4 +61,9 @@ private:
     HICON m_hIcon;
     std::string m_strLangDll;
     CSettingsKey m_settingsKey;
+    // Last, so that it is destroyed first: a pass still running is waited
+    // for before anything it uses goes. The dialog cannot close during a
+    // pass, and once its window is gone the pass's messages to it return at
+    // once, so the wait cannot hang.
+    CThreadHandle m_worker;
 };

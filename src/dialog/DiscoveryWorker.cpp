@@ -20,13 +20,13 @@ void CConnSetupDlg::OnDiscover()
     m_hFocusAtStart = ::GetFocus();
     while (m_hFocusAtStart && ::GetParent(m_hFocusAtStart) != m_hWnd)
         m_hFocusAtStart = ::GetParent(m_hFocusAtStart);  // a combo box's edit field: the combo box
-    HANDLE hThread = AfxBeginThread(DiscoveryThreadProc, this);
-    if (!hThread)
+    // The last pass's thread has done its last message to the dialog, the
+    // one that cleared the mark: it is only returning, and joined at once.
+    if (!m_worker.Begin(DiscoveryThreadProc, this))
     {
         m_bDiscovering = false;
         return;
     }
-    ::CloseHandle(hThread);
     RefreshCursor();
 }
 

@@ -33,9 +33,14 @@ void Report(std::vector<std::string>* failures, int error, const std::string& wh
 // A route is named by its local address where it has one.
 std::string Where(const CDeviceFinder::Route& route)
 {
-    return route.local.s_addr == htonl(INADDR_ANY) ? "" : ::inet_ntoa(route.local) + std::string(": ");
+    return route.local.s_addr == htonl(INADDR_ANY) ? "" : AddressText(route.local) + ": ";
 }
 }  // namespace
+
+std::string CDeviceFinder::SendFailure(const Route& route)
+{
+    return Where(route) + "cannot send to " + AddressText(route.destination);
+}
 
 CDeviceFinder::CDeviceFinder()
     : m_nPort(kPort)
@@ -142,7 +147,7 @@ int CDeviceFinder::Broadcast(std::vector<std::string>* failures)
         else
         {
             const int error = ::WSAGetLastError();
-            Report(failures, error, Where(channel.route) + "cannot send to " + ::inet_ntoa(channel.route.destination));
+            Report(failures, error, SendFailure(channel.route));
         }
     }
     return sent;
@@ -197,13 +202,17 @@ void CDeviceFinder::Receive()
             int fromLength = sizeof from;
             const int got =
                 ::recvfrom(hSocket, datagram, kReceiveSize, 0, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            // An ICMP port unreachable for one of our queries makes this
+            // fail with WSAECONNRESET; an oversized datagram (WSAEMSGSIZE)
+            // and an empty one are no answers. None of them ends the window
+            // for the answers still on their way.
             if (got <= 0)
                 continue;
             if (left < kMinRoomLeft)
                 return;
-            const char* address = ::inet_ntoa(from.sin_addr);
-            const int length = static_cast<int>(std::strlen(address));
-            ::StringCchPrintfA(m_pCursor, static_cast<size_t>(left), "%s@", address);
+            const std::string address = AddressText(from.sin_addr);
+            const int length = static_cast<int>(address.size());
+            ::StringCchPrintfA(m_pCursor, static_cast<size_t>(left), "%s@", address.c_str());
             m_pCursor += length + 1;
             left -= length + 1;
             m_answerChannel[m_nAnswers++] = static_cast<unsigned char>(n);

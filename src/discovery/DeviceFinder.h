@@ -34,6 +34,10 @@ public:
     // its own network. Says in failures why there is none.
     static std::vector<Route> HostRoutes(std::vector<std::string>* failures = nullptr);
 
+    // What a failed send on route says: "LOCAL: cannot send to DESTINATION",
+    // without "LOCAL: " for a socket bound to any address.
+    static std::string SendFailure(const Route& route);
+
     CDeviceFinder();
     virtual ~CDeviceFinder() = default;
     CDeviceFinder(const CDeviceFinder&) = delete;

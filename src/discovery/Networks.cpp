@@ -6,6 +6,17 @@ namespace
 {
 // Far more than a PC has; the list says so when it does not fit.
 constexpr int kMaxInterfaces = 64;
+
+u_long Mask(const INTERFACE_INFO& item)
+{
+    return item.iiNetmask.AddressIn.sin_addr.s_addr;
+}
+
+// Networks of /30 and wider; on a /31 and a /32 every address is a host's.
+bool HasBroadcastAddress(const INTERFACE_INFO& item)
+{
+    return ntohl(Mask(item)) < 0xFFFFFFFEu;
+}
 }  // namespace
 
 bool InterfaceRoute(const INTERFACE_INFO& item, CDeviceFinder::Route& route, std::string& why)
@@ -13,18 +24,33 @@ bool InterfaceRoute(const INTERFACE_INFO& item, CDeviceFinder::Route& route, std
     if (!(item.iiFlags & IFF_UP) || (item.iiFlags & IFF_LOOPBACK) || item.iiAddress.Address.sa_family != AF_INET)
         return false;
     const in_addr local = item.iiAddress.AddressIn.sin_addr;
-    const u_long mask = item.iiNetmask.AddressIn.sin_addr.s_addr;
     // A point-to-point link (a VPN's, mostly) has no network to broadcast
     // on, and its far end rarely passes broadcasts on.
-    if ((item.iiFlags & IFF_POINTTOPOINT) || mask == INADDR_BROADCAST)
+    if (item.iiFlags & IFF_POINTTOPOINT)
     {
-        why = std::string(::inet_ntoa(local)) + ": a point-to-point link, with no broadcast address";
+        why = AddressText(local) + ": a point-to-point link, with no broadcast address";
         return false;
     }
     route = CDeviceFinder::Route{};
     route.local = local;
-    route.destination.s_addr = local.s_addr | ~mask;
+    // A /31 (two hosts, both usable) or a /32 has no broadcast address of
+    // its own: the limited broadcast leaves through its interface all the same.
+    route.destination.s_addr = HasBroadcastAddress(item) ? local.s_addr | ~Mask(item) : htonl(INADDR_BROADCAST);
     return true;
+}
+
+void InterfaceRoutes(const std::vector<INTERFACE_INFO>& interfaces, std::vector<CDeviceFinder::Route>& routes,
+                     std::vector<std::string>& skipped)
+{
+    for (const INTERFACE_INFO& item : interfaces)
+    {
+        CDeviceFinder::Route route;
+        std::string why;  // each interface's own reason, if it has one
+        if (InterfaceRoute(item, route, why))
+            routes.push_back(route);
+        else if (!why.empty())
+            skipped.push_back(why);
+    }
 }
 
 namespace
@@ -56,15 +82,7 @@ bool NetworkRoutes(std::vector<CDeviceFinder::Route>& routes, std::vector<std::s
         skipped.push_back(why);
         return false;
     }
-    for (const INTERFACE_INFO& item : interfaces)
-    {
-        CDeviceFinder::Route route;
-        why.clear();
-        if (InterfaceRoute(item, route, why))
-            routes.push_back(route);
-        else if (!why.empty())
-            skipped.push_back(why);
-    }
+    InterfaceRoutes(interfaces, routes, skipped);
     return true;
 }
 
@@ -76,9 +94,9 @@ std::string OwnNetworkEdge(in_addr address)
     for (const INTERFACE_INFO& item : interfaces)
     {
         CDeviceFinder::Route route;
-        if (!InterfaceRoute(item, route, why))
+        if (!InterfaceRoute(item, route, why) || !HasBroadcastAddress(item))
             continue;
-        const u_long mask = item.iiNetmask.AddressIn.sin_addr.s_addr;
+        const u_long mask = Mask(item);
         in_addr network{};
         network.s_addr = route.local.s_addr & mask;
         const char* edge = address.s_addr == route.destination.s_addr ? "broadcast"
@@ -89,7 +107,7 @@ std::string OwnNetworkEdge(in_addr address)
         int prefix = 0;
         for (u_long bits = ntohl(mask); bits & 0x80000000u; bits <<= 1)
             ++prefix;
-        return std::string("the ") + edge + " address of this PC's network " + ::inet_ntoa(network) + "/" +
+        return std::string("the ") + edge + " address of this PC's network " + AddressText(network) + "/" +
                std::to_string(prefix);
     }
     return "";

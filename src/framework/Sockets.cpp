@@ -23,12 +23,16 @@ std::string SocketErrorText(int error)
     std::string sentence = length && text ? std::string(text, length) : "";
     if (text)
         ::LocalFree(text);
-    // One clause of a line: no closing full stop or line break, and a
-    // sentence's capital only where a plain word follows ("A socket", not "TCP").
+    // The system's words as they come (a German noun keeps its capital),
+    // less the closing full stop and line break: they end a clause of a line.
     while (!sentence.empty() && (sentence.back() == '.' || static_cast<unsigned char>(sentence.back()) <= ' '))
         sentence.pop_back();
-    if (sentence.size() > 1 && sentence[0] >= 'A' && sentence[0] <= 'Z' &&
-        ((sentence[1] >= 'a' && sentence[1] <= 'z') || sentence[1] == ' '))
-        sentence[0] = static_cast<char>(sentence[0] - 'A' + 'a');
     return sentence.empty() ? said : said + ": " + sentence;
+}
+
+std::string AddressText(in_addr address)
+{
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&address.s_addr);
+    return std::to_string(bytes[0]) + '.' + std::to_string(bytes[1]) + '.' + std::to_string(bytes[2]) + '.' +
+           std::to_string(bytes[3]);
 }

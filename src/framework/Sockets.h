@@ -17,6 +17,10 @@ bool AfxSocketInit(SocketsStartupFn startup = ::WSAStartup, SocketsCleanupFn cle
 // it; the number alone when the system has no text for it.
 std::string SocketErrorText(int error);
 
+// address as dotted text ("192.168.1.5"). Unlike inet_ntoa it shares no
+// buffer, so two in one expression cannot overwrite each other.
+std::string AddressText(in_addr address);
+
 // Owns one socket: closes it on Close or when it goes, whichever is first,
 // so that no path can leave it open.
 class CSocketHandle

@@ -2,11 +2,15 @@
 
 #include <process.h>
 
+namespace
+{
+// The thread's handle, or null.
 HANDLE AfxBeginThread(ThreadProc pfnThreadProc, void* pParam)
 {
     // _beginthreadex, not CreateThread, so that the C runtime is set up for the thread.
     return reinterpret_cast<HANDLE>(::_beginthreadex(nullptr, 0, pfnThreadProc, pParam, 0, nullptr));
 }
+}  // namespace
 
 bool CThreadHandle::Begin(ThreadProc pfnThreadProc, void* pParam)
 {

@@ -5,9 +5,6 @@
 
 using ThreadProc = unsigned(__stdcall*)(void* pParam);
 
-// Returns the thread's handle, which the caller closes, or null.
-HANDLE AfxBeginThread(ThreadProc pfnThreadProc, void* pParam);
-
 // Owns a thread it started: Join waits for the thread's end and closes its
 // handle, and so does the destructor, so that nothing the thread uses can
 // go before the thread itself.

@@ -216,8 +216,8 @@ TEST_F(ConsoleTest, ShowJsonGivesOddNamesBackExactly)
     Prepare("T-\"Odd\\\x01", "M\xfc");
     const ConsoleResult shown = run.RunConsole("show --json");
     EXPECT_EQ(0u, shown.status) << shown.err;
-    EXPECT_EQ("{\"maker\": \"T-\\\"Odd\\\\\\u0001\", \"model\": \"M\xc3\xbc\", \"country\": \"ENG\", "
-              "\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-\\\"Odd\\\\\\u0001\\\\M\xc3\xbc\", "
+    EXPECT_EQ("{\"maker\": \"T-\\\"Odd\\\\\\u0001\", \"model\": \"M\\u00fc\", \"country\": \"ENG\", "
+              "\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-\\\"Odd\\\\\\u0001\\\\M\\u00fc\", "
               "\"port\": \"not set\", \"address\": \"\", \"saved\": false}\n",
               shown.out);
     EXPECT_FALSE(KeyExists(Key())) << "show created the key";
@@ -347,7 +347,7 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
     EXPECT_EQ(0, SimulatorLog().count) << "check probed an address no device has";
 }
 
-TEST_F(ConsoleTest, PlainTextComesOutInTheConsolesCodePageAndJsonInUtf8)
+TEST_F(ConsoleTest, PlainTextComesOutInTheConsolesCodePageAndJsonInAscii)
 {
     ASSERT_EQ(1252u, ::GetACP()) << "the twain.ini below is in code page 1252";
     const UINT oem = ::GetOEMCP();
@@ -359,7 +359,11 @@ TEST_F(ConsoleTest, PlainTextComesOutInTheConsolesCodePageAndJsonInUtf8)
     EXPECT_NE(std::string::npos, shown.out.find("key      HKEY_CURRENT_USER\\SOFTWARE\\T-M\x81ller\\M1\n"));
     EXPECT_EQ("HKEY_CURRENT_USER\\SOFTWARE\\T-M\x81ller\\M1: network 10.1.1.1\n",
               run.RunConsole("set network 10.1.1.1").out);
-    EXPECT_EQ(0u, run.RunConsole("show --json").out.find("{\"maker\": \"T-M\xc3\xbcller\""));
+    // JSON reads the same in any code page: every byte below 0x80, the
+    // letter as its \u escape, which a JSON reader turns back into it.
+    const std::string json = run.RunConsole("show --json").out;
+    EXPECT_EQ(0u, json.find("{\"maker\": \"T-M\\u00fcller\"")) << json;
+    EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
 }
 
 namespace
@@ -427,7 +431,7 @@ TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
         EXPECT_EQ(0u, run.RunConsole(std::string("probe ") + kRouted).status);
     }
     {
-        const NetworkFault unplugged("links", 6000);
+        const NetworkFault unplugged("links", 20000);
         ASSERT_TRUE(unplugged.InForce());
         for (const char* args : {"list", "list --each-network"})
         {
@@ -437,6 +441,18 @@ TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
             EXPECT_EQ("", dead.out);
             EXPECT_EQ(0u, dead.err.find("connscan: no query could be sent: ")) << dead.err;
         }
+        // The dialog's pass with no network: message 6002, and the dialog goes on.
+        StartDialog();
+        run.Command(kDiscover);
+        HWND box = nullptr;
+        EXPECT_TRUE(
+            WaitFor([&] { return (box = FindMessageBox(run.ProcessId())) != nullptr || !run.Running(); }, 10000));
+        ASSERT_NE(nullptr, box) << "no message 6002; the dialog ended with " << run.ExitCode();
+        EXPECT_NE(std::string::npos, ReadMessageBox(box).text.find("6002")) << ReadMessageBox(box).text;
+        ASSERT_TRUE(CloseMessageBox(box));
+        ASSERT_TRUE(WaitFor([this] { return run.Enabled(kDiscover); }, 5000)) << "the pass did not end";
+        run.Command(kCancel);
+        EXPECT_TRUE(EndsWith(IDNO));
     }
 }
 
@@ -523,4 +539,51 @@ TEST_F(ConsoleTest, SetJsonAndWhatDecidesSetsStatus)
     EXPECT_EQ(2u, folder.status);
     EXPECT_EQ("connscan: --ini: '.' is a folder, not a twain.ini\n", folder.err);
     EXPECT_FALSE(KeyExists("SOFTWARE\\ORVEL\\QX7S&QN8S"));
+}
+
+TEST_F(ConsoleTest, EveryCommandChecksItsIniAndNoOptionIsIgnored)
+{
+    Prepare("T-Options", "M1");
+    DeleteKeyTree("SOFTWARE\\ORVEL");
+    run.WriteFile("nomodel.ini", "[DRIVER]\r\nMFG=T-Options\r\nMDL=M1\r\n");
+    const struct
+    {
+        const char* ini;
+        const char* says;
+    } wrong[] = {
+        {"missing.ini", "connscan: --ini: no file 'missing.ini'\n"},
+        {".", "connscan: --ini: '.' is a folder, not a twain.ini\n"},
+        // It would name the built-in scanner's key, not this one's.
+        {"nomodel.ini", "connscan: --ini: 'nomodel.ini' has no [MODEL] section\n"},
+    };
+    for (const auto& ini : wrong)
+        for (const char* command : {"list", "probe 10.201.1.2", "show", "check", "set network 10.201.1.2"})
+        {
+            const std::string args = std::string("--ini ") + ini.ini + " " + command;
+            SCOPED_TRACE(args);
+            const ConsoleResult r = run.RunConsole(args);
+            EXPECT_EQ(2u, r.status);
+            EXPECT_EQ(ini.says, r.err);
+            EXPECT_EQ("", r.out);
+        }
+    EXPECT_EQ(0, SimulatorLog().count) << "a query went out with a wrong --ini";
+    EXPECT_FALSE(KeyExists(Key()));
+    EXPECT_FALSE(KeyExists("SOFTWARE\\ORVEL\\QX7S&QN8S"));
+
+    // Help and the version read no profile, print no JSON and ask no network.
+    for (const char* args : {"--help --json", "--each-network --help", "help --each-network", "--ini twain.ini /?",
+                             "--version --each-network", "--version --ini=twain.ini"})
+    {
+        SCOPED_TRACE(args);
+        const ConsoleResult r = run.RunConsole(args);
+        EXPECT_EQ(2u, r.status);
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ(0u, r.err.find("connscan: --help and --version take no other option\n")) << r.err;
+    }
+
+    // The file beside connscan may lack the section, as beside the dialog: the built-in identity.
+    run.WriteFile("twain.ini", "[DRIVER]\r\n");
+    const ConsoleResult shown = run.RunConsole("show");
+    EXPECT_EQ(0u, shown.status) << shown.err;
+    EXPECT_EQ(0u, shown.out.find("maker    ORVEL\nmodel    QX7S&QN8S\n")) << shown.out;
 }

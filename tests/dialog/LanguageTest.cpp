@@ -86,5 +86,8 @@ TEST(Cp932, AProgramDirectoryWithATrailByteBackslashStillFindsItsFiles)
     run.Command(kOk);
     ASSERT_TRUE(run.WaitForExit());
     EXPECT_TRUE(KeyExists("SOFTWARE\\T-Jpn\\\x95\x5c-100"));
+    // JSON in ASCII in this code page too: the double-byte character as its \uXXXX.
+    const ConsoleResult json = run.RunConsole("show --json");
+    EXPECT_EQ(0u, json.out.find("{\"maker\": \"T-Jpn\", \"model\": \"\\u8868-100\", \"country\": \"JPN\"")) << json.out;
     DeleteKeyTree("SOFTWARE\\T-Jpn");
 }

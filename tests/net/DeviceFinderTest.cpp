@@ -82,7 +82,7 @@ TEST_F(DeviceFinderTest, ASecondPassOnTheSameFinderStartsClean)
         char results[CDeviceFinder::kResultsSize] = {};
         EXPECT_EQ(3, finder.Discover(results));
         EXPECT_STREQ("10.201.2.2@", results);
-        EXPECT_STREQ("10.201.2.1", ::inet_ntoa(finder.Via(0)));
+        EXPECT_EQ("10.201.2.1", AddressText(finder.Via(0)));
         EXPECT_EQ(0u, finder.Via(1).s_addr);
         EXPECT_FALSE(finder.IsOpen());
     }
@@ -109,11 +109,67 @@ TEST_F(DeviceFinderTest, AnswersAreRecordedInOrderOfArrivalWithDuplicates)
     EXPECT_EQ("192.168.123.13@192.168.123.11@192.168.123.12@192.168.123.12@", Pass());
 }
 
-TEST_F(DeviceFinderTest, TheWindowLastsTwoSecondsFromTheQuery)
+TEST_F(DeviceFinderTest, TheWindowLastsTwoSecondsFromTheQueryAndThePassHalfASecondMore)
 {
     ASSERT_TRUE(SimulatorRule(kA, 1, 6, 1800));  // late in the window
     ASSERT_TRUE(SimulatorRule(kB, 1, 6, 2300));  // after it, while the pass settles
+    const DWORD started = ::GetTickCount();
     EXPECT_EQ("192.168.123.11@", Pass());
+    // A lower bound only: a busy machine may make a pass longer, never shorter.
+    EXPECT_GE(::GetTickCount() - started, CDeviceFinder::kCollectMs + CDeviceFinder::kSettleMs - 20);
+}
+
+TEST_F(DeviceFinderTest, AtMostSixtyFourSocketsAndEveryOneOfThemHeard)
+{
+    // 65 routes between loopback addresses (all of 127/8 is this PC's): a
+    // wait takes 64 sockets, so the 65th route is refused, not left unheard.
+    CSocketHandle answerer(::socket(AF_INET, SOCK_DGRAM, 0));
+    sockaddr_in at{};
+    at.sin_family = AF_INET;
+    at.sin_addr.s_addr = ::inet_addr("127.0.0.1");
+    at.sin_port = htons(CDeviceFinder::kPort);
+    ASSERT_EQ(0, ::bind(answerer.Get(), reinterpret_cast<const sockaddr*>(&at), sizeof at));
+    std::vector<CDeviceFinder::Route> routes(65);
+    for (size_t n = 0; n < routes.size(); ++n)
+    {
+        routes[n].local.s_addr = htonl(0x7F000002u + static_cast<u_long>(n));  // 127.0.0.2 on
+        routes[n].destination = at.sin_addr;
+    }
+    std::thread answering(
+        [&]
+        {
+            // Answers every query until a second passes without one.
+            for (;;)
+            {
+                fd_set readable;
+                FD_ZERO(&readable);
+                FD_SET(answerer.Get(), &readable);
+                timeval wait{1, 0};
+                if (::select(0, &readable, nullptr, nullptr, &wait) != 1)
+                    return;
+                char query[64];
+                sockaddr_in from{};
+                int fromLength = sizeof from;
+                if (::recvfrom(answerer.Get(), query, sizeof query, 0, reinterpret_cast<sockaddr*>(&from),
+                               &fromLength) > 0)
+                    ::sendto(answerer.Get(), "hello", 5, 0, reinterpret_cast<const sockaddr*>(&from), fromLength);
+            }
+        });
+    char results[CDeviceFinder::kResultsSize] = {};
+    CDeviceFinder finder;
+    std::vector<std::string> failures;
+    const int sent = finder.Discover(results, routes, &failures);
+    answering.join();
+    EXPECT_EQ(64, sent);
+    ASSERT_EQ(1u, failures.size());
+    EXPECT_EQ(0u, failures[0].find("127.0.0.66: no socket (Windows Sockets error 10024")) << failures[0];
+    const std::vector<std::string> devices = CDeviceFinder::Devices(results);
+    EXPECT_EQ(64u, devices.size()) << "an open socket was never waited on";
+    std::set<std::string> via;
+    for (size_t n = 0; n < devices.size(); ++n)
+        via.insert(AddressText(finder.Via(static_cast<int>(n))));
+    EXPECT_EQ(64u, via.size());
+    EXPECT_EQ(0u, via.count("127.0.0.66"));
 }
 
 TEST_F(DeviceFinderTest, AnyContentFromOneTo1024BytesCountsAndNothingElse)
@@ -153,6 +209,23 @@ TEST_F(DeviceFinderTest, WithoutASocketThePassIsOnlyTheSettlingPause)
     EXPECT_LT(elapsed, 1900u) << "the collection window ran without a socket";
     EXPECT_EQ(std::string(CDeviceFinder::kResultsSize - 1, 'x'), std::string(m_buffer));
     EXPECT_EQ(0, SimulatorLog().count);
+}
+
+TEST_F(DeviceFinderTest, ASocketThatCannotBeHadIsNamedWithItsOwnError)
+{
+    ASSERT_EQ(0, ::WSACleanup());
+    CDeviceFinder::Route route{};
+    route.local.s_addr = ::inet_addr("192.168.123.1");
+    route.destination.s_addr = htonl(INADDR_BROADCAST);
+    char results[CDeviceFinder::kResultsSize] = {};
+    std::vector<std::string> failures;
+    CDeviceFinder finder;
+    const int sent = finder.Discover(results, {route}, &failures);
+    WSADATA data;
+    ASSERT_EQ(0, ::WSAStartup(MAKEWORD(1, 1), &data));
+    EXPECT_EQ(0, sent);
+    EXPECT_EQ(std::vector<std::string>({"192.168.123.1: no socket (" + SocketErrorText(WSANOTINITIALISED) + ")"}),
+              failures);
 }
 
 namespace

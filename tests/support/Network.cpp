@@ -1,5 +1,7 @@
 #include "Network.h"
 
+#include "framework/Sockets.h"
+
 #include <winsock2.h>
 
 #include <algorithm>
@@ -31,7 +33,7 @@ std::string LocalAddressToward(const std::string& probe)
                         ::getsockname(s, reinterpret_cast<sockaddr*>(&local), &length) == 0;
     if (s != INVALID_SOCKET)
         ::closesocket(s);
-    return routed ? ::inet_ntoa(local.sin_addr) : "";
+    return routed ? AddressText(local.sin_addr) : "";
 }
 
 bool ProveIsolatedNetwork(std::string& why)

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 TEST(Addresses, DottedTextAndTheClassesNoDeviceHas)
 {
@@ -67,11 +68,14 @@ TEST(Addresses, EachNetworkIsQueriedAtItsOwnBroadcastAddress)
         {Interface("127.0.0.1", "255.0.0.0", up | IFF_LOOPBACK), nullptr, false},
         {Interface("10.2.0.1", "255.255.255.0", IFF_BROADCAST), nullptr, false},  // down
         {Interface("10.8.0.6", "255.255.255.0", IFF_UP | IFF_POINTTOPOINT), nullptr, true},
-        {Interface("10.8.0.7", "255.255.255.255", up), nullptr, true},  // a /32: nobody else on it
+        // A /31 (both ends are hosts) and a /32 have no broadcast address of their own.
+        {Interface("10.8.0.7", "255.255.255.255", up), "255.255.255.255", false},
+        {Interface("10.9.0.0", "255.255.255.254", up), "255.255.255.255", false},
+        {Interface("10.9.0.3", "255.255.255.254", up), "255.255.255.255", false},
     };
     for (const auto& c : cases)
     {
-        const std::string local = ::inet_ntoa(c.item.iiAddress.AddressIn.sin_addr);
+        const std::string local = AddressText(c.item.iiAddress.AddressIn.sin_addr);
         SCOPED_TRACE(local);
         CDeviceFinder::Route route{};
         std::string why;
@@ -80,7 +84,36 @@ TEST(Addresses, EachNetworkIsQueriedAtItsOwnBroadcastAddress)
         EXPECT_EQ(c.saysWhy, !why.empty()) << why;
         if (!c.destination || !routed)
             continue;
-        EXPECT_EQ(local, ::inet_ntoa(route.local));
-        EXPECT_STREQ(c.destination, ::inet_ntoa(route.destination));
+        EXPECT_EQ(local, AddressText(route.local));
+        EXPECT_EQ(c.destination, AddressText(route.destination));
     }
+
+    // A list: each interface left out for a reason says its own, and only those do.
+    std::vector<CDeviceFinder::Route> routes;
+    std::vector<std::string> skipped;
+    InterfaceRoutes({Interface("10.8.0.6", "255.255.255.0", IFF_UP | IFF_POINTTOPOINT),
+                     Interface("127.0.0.1", "255.0.0.0", up | IFF_LOOPBACK), Interface("10.2.0.1", "255.0.0.0", 0),
+                     Interface("192.168.1.5", "255.255.255.0", up),
+                     Interface("10.8.0.9", "255.255.255.0", IFF_UP | IFF_POINTTOPOINT)},
+                    routes, skipped);
+    EXPECT_EQ(std::vector<std::string>({"10.8.0.6: a point-to-point link, with no broadcast address",
+                                        "10.8.0.9: a point-to-point link, with no broadcast address"}),
+              skipped);
+    ASSERT_EQ(1u, routes.size());
+    EXPECT_EQ("192.168.1.255", AddressText(routes[0].destination));
+}
+
+TEST(Addresses, TwoAddressesInOneTextAreEachTheirOwn)
+{
+    in_addr first{}, second{};
+    first.s_addr = ::inet_addr("10.201.1.1");
+    second.s_addr = ::inet_addr("10.201.9.2");
+    EXPECT_EQ("10.201.1.1 10.201.9.2", AddressText(first) + " " + AddressText(second));
+    in_addr high{};
+    high.s_addr = ::inet_addr("255.0.0.1");
+    EXPECT_EQ("255.0.0.1", AddressText(high));
+    // A failed send names where it came from and where it went.
+    EXPECT_EQ("10.201.1.1: cannot send to 10.201.9.2", CDeviceFinder::SendFailure({first, second}));
+    first.s_addr = htonl(INADDR_ANY);
+    EXPECT_EQ("cannot send to 10.201.9.2", CDeviceFinder::SendFailure({first, second}));
 }
