@@ -3,8 +3,12 @@
 // same values, byte for byte, as the dialog's OK.
 #include "ConnScan.h"
 
+#include "Adapters.h"
 #include "CommandLine.h"
 #include "ConsoleText.h"
+#include "Diagnosis.h"
+#include "DiagnosisReport.h"
+#include "FirewallState.h"
 #include "Json.h"
 
 #include "config/ModelIdentity.h"
@@ -73,13 +77,6 @@ int CheckAddress(const std::string& address, const char* nothingWas)
     const std::string why = WhyNoDevice(address);
     return why.empty() ? kDone : Fail(kUsage, Quoted(address) + " " + why + "; nothing was " + nothingWas);
 }
-
-// The answers of one pass, each with the local address it came in on.
-struct Answer
-{
-    std::string address;
-    std::string via;
-};
 
 // One pass along routes. Says on stderr what was left out, skipped before
 // the pass or in it. A pass that sent nothing found nothing out: that is
@@ -217,6 +214,61 @@ int Check(const ModelIdentity& identity, bool json)
     return failure.empty() ? status : Fail(status, failure);
 }
 
+// What decides whether the scanner is found, gathered here, then judged.
+// It changes nothing. The pass is the dialog's, with the stored device
+// asked directly in the same window from a socket of its own, bound to any
+// address: its answer there is told apart from its answer to a broadcast.
+int Diagnose(const std::string& ini, const ModelIdentity& identity, bool json)
+{
+    DiagnosisFacts facts;
+    facts.maker = identity.maker;
+    facts.model = identity.model;
+    facts.key = kRootName + SettingsKeyPath(identity.maker, identity.model);
+    facts.profile = HasModelSection(ini) ? ini : "";
+    PortRecord record{};
+    facts.port = ReadStored(identity, record);
+    facts.stored = record.szPort;
+    if (!AfxSocketInit())
+        return Fail(kSystemFailure, kNoSockets);
+    facts.adaptersRead = ReadAdapters(facts.adapters, facts.adaptersWhy);
+    facts.firewall = ReadFirewall();
+
+    std::vector<CDeviceFinder::Route> routes = CDeviceFinder::HostRoutes(&facts.skipped);
+    for (const CDeviceFinder::Route& route : routes)
+        facts.dialogAddresses.push_back(route.local);
+    if (facts.port == "network" && WhyNoDevice(facts.stored).empty())
+    {
+        CDeviceFinder::Route direct{};
+        direct.local.s_addr = htonl(INADDR_ANY);
+        direct.destination.s_addr = ::inet_addr(facts.stored.c_str());
+        routes.push_back(direct);
+        facts.probed = true;
+    }
+    char results[CDeviceFinder::kResultsSize] = {};
+    CDeviceFinder finder;
+    facts.sent = finder.Discover(results, routes, &facts.skipped);
+    const std::vector<std::string> devices = CDeviceFinder::Devices(results);
+    for (size_t i = 0; i < devices.size(); ++i)
+    {
+        const in_addr via = finder.Via(static_cast<int>(i));
+        if (facts.probed && via.s_addr == htonl(INADDR_ANY))
+            facts.probeAnswered = facts.probeAnswered || devices[i] == facts.stored;
+        else
+            facts.answers.push_back({devices[i], AddressText(via)});
+    }
+
+    const std::vector<Finding> findings = Judge(facts);
+    if (json)
+        PrintBytes(Stream::Out, DiagnosisJson(facts, findings));
+    else
+        Print(Stream::Out, DiagnosisText(facts, findings));
+    if (StoredChoiceWorks(facts))
+        return kDone;
+    if (facts.sent == 0)
+        return Fail(kSystemFailure, "no query could be sent");
+    return kNoDevice;
+}
+
 int Set(const ModelIdentity& identity, const std::vector<std::string>& words, bool json)
 {
     const std::string mode = words.size() > 1 ? Lower(words[1]) : "";
@@ -303,7 +355,7 @@ static int RunCommandLine(int argc, char** argv)
     const size_t arguments = line.words.size() - 1;
     if (line.eachNetwork && command != "list")
         return Usage("--each-network goes with list only");
-    if (command == "list" || command == "show" || command == "check")
+    if (command == "list" || command == "show" || command == "check" || command == "diagnose")
     {
         if (arguments != 0)
             return Usage(command + " takes no arguments");
@@ -339,6 +391,8 @@ static int RunCommandLine(int argc, char** argv)
         return Show(identity, line);
     if (command == "check")
         return Check(identity, line.json);
+    if (command == "diagnose")
+        return Diagnose(ini, identity, line.json);
     return Set(identity, line.words, line.json);
 }
 

@@ -2,6 +2,8 @@
 // registry, side by side with the dialog it must agree with.
 #include "DialogFixture.h"
 
+#include "NetworkFault.h"
+#include "support/JsonReader.h"
 #include "support/Lines.h"
 #include "support/Network.h"
 #include "version.h"
@@ -364,49 +366,12 @@ TEST_F(ConsoleTest, PlainTextComesOutInTheConsolesCodePageAndJsonInAscii)
     const std::string json = run.RunConsole("show --json").out;
     EXPECT_EQ(0u, json.find("{\"maker\": \"T-M\\u00fcller\"")) << json;
     EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
+    JsonValue parsed;
+    std::string why;
+    ASSERT_TRUE(ParseJson(json, parsed, why)) << why << ": " << json;
+    EXPECT_EQ("T-M\xfcller", parsed["maker"].Ansi());
+    EXPECT_EQ("HKEY_CURRENT_USER\\SOFTWARE\\T-M\xfcller\\M1", parsed["key"].Ansi());
 }
-
-namespace
-{
-// The program's network taken away for a while: by the simulator, through
-// the rig, which puts it back on request or after maxMs at the latest.
-class NetworkFault
-{
-public:
-    NetworkFault(const std::string& kind, int maxMs)
-        : m_maxMs(maxMs)
-    {
-        // Either fault takes away the route toward the rig's probe address.
-        std::string why;
-        m_bInForce = SimulatorCommand("fault " + kind + " " + std::to_string(maxMs)) == "ok" &&
-                     WaitFor([&] { return !ProveIsolatedNetwork(why); }, 3000);
-    }
-    ~NetworkFault()
-    {
-        // Unheard while every link is down: the release file is seen then.
-        SimulatorCommand("fault restore");
-        std::string release = DirFromEnvironment("CONNSETUP_FAULT_RELEASE");
-        if (!release.empty())
-        {
-            release.pop_back();  // a file, not a folder
-            const HANDLE hFile = ::CreateFileA(release.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            if (hFile != INVALID_HANDLE_VALUE)
-                ::CloseHandle(hFile);
-        }
-        std::string why;
-        EXPECT_TRUE(WaitFor([&] { return ProveIsolatedNetwork(why) && SimulatorReset(); },
-                            static_cast<DWORD>(m_maxMs) + 10000, 200))
-            << "the network did not come back: " << why;
-    }
-    NetworkFault(const NetworkFault&) = delete;
-    NetworkFault& operator=(const NetworkFault&) = delete;
-    bool InForce() const { return m_bInForce; }
-
-private:
-    int m_maxMs;
-    bool m_bInForce = false;
-};
-}  // namespace
 
 TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
 {
@@ -557,7 +522,7 @@ TEST_F(ConsoleTest, EveryCommandChecksItsIniAndNoOptionIsIgnored)
         {"nomodel.ini", "connscan: --ini: 'nomodel.ini' has no [MODEL] section\n"},
     };
     for (const auto& ini : wrong)
-        for (const char* command : {"list", "probe 10.201.1.2", "show", "check", "set network 10.201.1.2"})
+        for (const char* command : {"list", "probe 10.201.1.2", "show", "check", "set network 10.201.1.2", "diagnose"})
         {
             const std::string args = std::string("--ini ") + ini.ini + " " + command;
             SCOPED_TRACE(args);

@@ -1,5 +1,7 @@
 #include "DialogFixture.h"
 
+#include "support/JsonReader.h"
+
 #include <cstdlib>
 
 namespace
@@ -89,5 +91,9 @@ TEST(Cp932, AProgramDirectoryWithATrailByteBackslashStillFindsItsFiles)
     // JSON in ASCII in this code page too: the double-byte character as its \uXXXX.
     const ConsoleResult json = run.RunConsole("show --json");
     EXPECT_EQ(0u, json.out.find("{\"maker\": \"T-Jpn\", \"model\": \"\\u8868-100\", \"country\": \"JPN\"")) << json.out;
+    JsonValue shown;
+    std::string why;
+    ASSERT_TRUE(ParseJson(json.out, shown, why)) << why;
+    EXPECT_EQ("\x95\x5c-100", shown["model"].Ansi());
     DeleteKeyTree("SOFTWARE\\T-Jpn");
 }

@@ -1,0 +1,111 @@
+// IP Helper is loaded from the system folder when it is needed, never
+// imported: IPHLPAPI.DLL is no KnownDLL, and an import would be looked for
+// first in the folder connscan runs from (a download folder, often).
+#include "Adapters.h"
+
+#include <ws2tcpip.h>
+
+#include <iphlpapi.h>
+
+#include <memory>
+
+namespace
+{
+using GetAdaptersAddressesFn = ULONG(WINAPI*)(ULONG family, ULONG flags, void* reserved,
+                                              IP_ADAPTER_ADDRESSES* addresses, ULONG* size);
+
+// Owns a library loaded at run time.
+class CLibrary
+{
+public:
+    explicit CLibrary(HMODULE hModule)
+        : m_hModule(hModule)
+    {
+    }
+    ~CLibrary()
+    {
+        if (m_hModule)
+            ::FreeLibrary(m_hModule);
+    }
+    CLibrary(const CLibrary&) = delete;
+    CLibrary& operator=(const CLibrary&) = delete;
+    HMODULE Get() const { return m_hModule; }
+
+private:
+    HMODULE m_hModule;
+};
+
+std::string Ansi(const wchar_t* text)
+{
+    const int length = text ? ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr) : 0;
+    if (length <= 1)
+        return "";
+    std::string ansi(static_cast<size_t>(length), '\0');
+    ::WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], length, nullptr, nullptr);
+    ansi.pop_back();  // the terminator
+    return ansi;
+}
+
+bool IsIpv4(const SOCKET_ADDRESS& address)
+{
+    return address.lpSockaddr && address.lpSockaddr->sa_family == AF_INET;
+}
+
+in_addr Ipv4(const SOCKET_ADDRESS& address)
+{
+    return reinterpret_cast<const sockaddr_in*>(address.lpSockaddr)->sin_addr;
+}
+
+Adapter Facts(const IP_ADAPTER_ADDRESSES& item)
+{
+    Adapter adapter;
+    adapter.name = Ansi(item.FriendlyName);
+    // An enabled adapter whose cable is out, or whose Wi-Fi has no network,
+    // is down; a disabled one is not listed at all.
+    adapter.state = item.OperStatus == IfOperStatusUp     ? AdapterState::Up
+                    : item.OperStatus == IfOperStatusDown ? AdapterState::NoCable
+                                                          : AdapterState::Down;
+    for (const IP_ADAPTER_UNICAST_ADDRESS* a = item.FirstUnicastAddress; a; a = a->Next)
+        if (IsIpv4(a->Address))
+            adapter.addresses.push_back({Ipv4(a->Address), a->OnLinkPrefixLength});
+    for (const IP_ADAPTER_GATEWAY_ADDRESS* g = item.FirstGatewayAddress; g; g = g->Next)
+        if (IsIpv4(g->Address))
+            adapter.gateways.push_back(Ipv4(g->Address));
+    return adapter;
+}
+}  // namespace
+
+bool ReadAdapters(std::vector<Adapter>& adapters, std::string& why)
+{
+    const CLibrary library(::LoadLibraryExA("iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const auto getAdapters = library.Get() ? reinterpret_cast<GetAdaptersAddressesFn>(reinterpret_cast<void*>(
+                                                 ::GetProcAddress(library.Get(), "GetAdaptersAddresses")))
+                                           : nullptr;
+    if (!getAdapters)
+    {
+        why = "IP Helper (iphlpapi.dll) could not be loaded from the system folder";
+        return false;
+    }
+    const ULONG flags =
+        GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_INCLUDE_GATEWAYS;
+    // The list may grow between the call that sizes it and the one that fills it.
+    ULONG size = 16 * 1024;
+    std::unique_ptr<unsigned char[]> buffer;
+    ULONG result = ERROR_BUFFER_OVERFLOW;
+    for (int tries = 0; tries < 3 && result == ERROR_BUFFER_OVERFLOW; ++tries)
+    {
+        buffer.reset(new unsigned char[size]);
+        result = getAdapters(AF_INET, flags, nullptr, reinterpret_cast<IP_ADAPTER_ADDRESSES*>(buffer.get()), &size);
+    }
+    if (result == ERROR_NO_DATA)
+        return true;  // no adapter at all
+    if (result != NO_ERROR)
+    {
+        why = "IP Helper could not list the adapters (error " + std::to_string(result) + ")";
+        return false;
+    }
+    for (auto* item = reinterpret_cast<const IP_ADAPTER_ADDRESSES*>(buffer.get()); item; item = item->Next)
+        if (item->IfType != IF_TYPE_SOFTWARE_LOOPBACK)
+            adapters.push_back(Facts(*item));
+    return true;
+}

@@ -1,0 +1,154 @@
+#include "DiagnosisReport.h"
+
+#include "Json.h"
+
+#include "framework/Sockets.h"
+
+namespace
+{
+const char* StateName(AdapterState state)
+{
+    return state == AdapterState::Up ? "up" : state == AdapterState::NoCable ? "no cable" : "down";
+}
+
+const char* VerdictName(Verdict verdict)
+{
+    return verdict == Verdict::Allowed ? "allowed" : verdict == Verdict::Blocked ? "blocked" : "unknown";
+}
+
+std::string Joined(const std::vector<in_addr>& addresses, const std::string& none)
+{
+    std::string text;
+    for (const in_addr a : addresses)
+        text += (text.empty() ? "" : ", ") + AddressText(a);
+    return text.empty() ? none : text;
+}
+
+// A JSON array of what item makes of each element.
+template <typename T, typename F>
+std::string JsonArray(const std::vector<T>& items, F item)
+{
+    std::string text = "[";
+    for (size_t i = 0; i < items.size(); ++i)
+        text += (i ? ", " : "") + item(items[i]);
+    return text + "]";
+}
+
+std::string JsonAddresses(const std::vector<in_addr>& addresses)
+{
+    return JsonArray(addresses, [](in_addr a) { return JsonString(AddressText(a)); });
+}
+
+std::string JsonOrNull(const char* text)
+{
+    return *text ? JsonString(text) : "null";
+}
+}  // namespace
+
+std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding>& findings)
+{
+    std::string text = "Findings\n";
+    for (const Finding& f : findings)
+        text += "  " + f.code + ": " + f.text + "\n" + (f.fix.empty() ? "" : "    Fix: " + f.fix + "\n");
+
+    text += "\nScanner\n  maker    " + facts.maker + "\n  model    " + facts.model + "\n  key      " + facts.key +
+            "\n  profile  " + (facts.profile.empty() ? "none read: the built-in identity" : facts.profile) +
+            "\n  port     " + facts.port + "\n  address  " + facts.stored + "\n";
+
+    text += "\nAdapters\n";
+    if (!facts.adaptersRead)
+        text += "  not known: " + facts.adaptersWhy + "\n";
+    for (const Adapter& adapter : facts.adapters)
+    {
+        text += "  " + adapter.name + ": " + StateName(adapter.state) + "\n";
+        for (const AdapterAddress& a : adapter.addresses)
+            text += "    " + AddressText(a.address) + "/" + std::to_string(a.prefix) +
+                    (IsLinkLocal(a.address) ? " (link-local: no address from DHCP)" : "") + "\n";
+        text += "    gateway " + Joined(adapter.gateways, "none") + "\n";
+    }
+
+    text += "\nThe dialog asks from (this PC's name lists)\n  " + Joined(facts.dialogAddresses, "no address") + "\n";
+    const std::vector<in_addr> notUp = NameAddressesNotUp(facts);
+    if (!notUp.empty())
+        text += "  on no adapter that is up: " + Joined(notUp, "") + "\n";
+
+    text += "\nFirewall: unicast answers to a broadcast\n";
+    for (const FirewallProfile& p : facts.firewall)
+        text += std::string("  ") + p.name + std::string(8 - std::string(p.name).size(), ' ') + VerdictName(p.answers) +
+                (*p.source ? std::string(" (") + p.source + ")" : "") +
+                (p.active == Activity::Active     ? ", active"
+                 : p.active == Activity::Inactive ? ", not active"
+                                                  : ", active or not: not known") +
+                "\n";
+
+    text += "\nThe dialog's pass\n  " + std::to_string(facts.sent) + " queries sent\n";
+    for (const std::string& why : facts.skipped)
+        text += "  skipped " + why + "\n";
+    for (const Answer& a : facts.answers)
+        text += "  " + a.address + " answered via " + a.via + "\n";
+    if (facts.answers.empty())
+        text += "  no answer\n";
+
+    text += "\nThe stored device asked directly\n  ";
+    if (!facts.probed)
+        text += "not asked: no device address is stored\n";
+    else
+        text += facts.stored + (facts.probeAnswered ? " answered\n" : " did not answer\n");
+    return text;
+}
+
+std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding>& findings)
+{
+    std::string json = "{\"identity\": {\"maker\": " + JsonString(facts.maker) +
+                       ", \"model\": " + JsonString(facts.model) + ", \"key\": " + JsonString(facts.key) +
+                       ", \"profile\": " + (facts.profile.empty() ? "null" : JsonString(facts.profile)) + "}";
+    json += ", \"stored\": {\"port\": " + JsonString(facts.port) + ", \"address\": " + JsonString(facts.stored) + "}";
+    json += ", \"adapters\": ";
+    json += !facts.adaptersRead
+                ? "null"
+                : JsonArray(facts.adapters,
+                            [](const Adapter& adapter)
+                            {
+                                return "{\"name\": " + JsonString(adapter.name) +
+                                       ", \"state\": " + JsonString(StateName(adapter.state)) + ", \"addresses\": " +
+                                       JsonArray(adapter.addresses,
+                                                 [](const AdapterAddress& a)
+                                                 {
+                                                     return "{\"address\": " + JsonString(AddressText(a.address)) +
+                                                            ", \"prefix\": " + std::to_string(a.prefix) +
+                                                            ", \"linkLocal\": " +
+                                                            (IsLinkLocal(a.address) ? "true" : "false") + "}";
+                                                 }) +
+                                       ", \"gateways\": " + JsonAddresses(adapter.gateways) + "}";
+                            });
+    json += ", \"dialogAddresses\": {\"addresses\": " + JsonAddresses(facts.dialogAddresses) +
+            ", \"onNoAdapterUp\": " + JsonAddresses(NameAddressesNotUp(facts)) + "}";
+    json += ", \"firewall\": " + JsonArray(facts.firewall,
+                                           [](const FirewallProfile& p)
+                                           {
+                                               return "{\"profile\": " + JsonString(p.name) +
+                                                      ", \"answers\": " + JsonString(VerdictName(p.answers)) +
+                                                      ", \"source\": " + JsonOrNull(p.source) + ", \"active\": " +
+                                                      (p.active == Activity::Active     ? "true"
+                                                       : p.active == Activity::Inactive ? "false"
+                                                                                        : "null") +
+                                                      "}";
+                                           });
+    json += ", \"pass\": {\"sent\": " + std::to_string(facts.sent) +
+            ", \"skipped\": " + JsonArray(facts.skipped, [](const std::string& s) { return JsonString(s); }) +
+            ", \"answers\": " +
+            JsonArray(facts.answers, [](const Answer& a)
+                      { return "{\"address\": " + JsonString(a.address) + ", \"via\": " + JsonString(a.via) + "}"; }) +
+            "}";
+    json += ", \"probe\": " + (facts.probed ? "{\"address\": " + JsonString(facts.stored) +
+                                                  ", \"answered\": " + (facts.probeAnswered ? "true" : "false") + "}"
+                                            : std::string("null"));
+    json += ", \"findings\": " + JsonArray(findings,
+                                           [](const Finding& f)
+                                           {
+                                               return "{\"code\": " + JsonString(f.code) +
+                                                      ", \"text\": " + JsonString(f.text) +
+                                                      ", \"fix\": " + JsonString(f.fix) + "}";
+                                           });
+    return json + "}\n";
+}

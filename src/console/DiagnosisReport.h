@@ -1,0 +1,13 @@
+// The diagnosis as a person reads it, findings first, or as JSON.
+#pragma once
+
+#include "Diagnosis.h"
+
+#include <string>
+#include <vector>
+
+// In the ANSI code page, as Print takes it.
+std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding>& findings);
+// One JSON object in ASCII: identity, stored, adapters, dialogAddresses,
+// firewall, pass, probe and findings.
+std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding>& findings);
