@@ -5,6 +5,7 @@
 //   burst      answers recorded when 318 answer within about 10 ms
 //   loaded-burst  the same 20 times, while tools/bench keeps every core busy
 //   networks   wall time of a pass along every network of the PC
+//   diagnose   wall time of connscan diagnose, beside connscan list
 //   launch     launch-to-shown time of ConnSetup.exe against its dialog template
 //              shown by a bare program
 //   responsive the dialog's worst answer time to a message during a pass
@@ -170,6 +171,30 @@ void BenchNetworks()
     std::printf(", %d answers\n", answers);
 }
 
+// connscan diagnose, whole runs from start to exit, beside connscan list
+// (one pass): the direct query goes out with the pass, not after it.
+void BenchDiagnose()
+{
+    SimulatorReset();
+    SimulatorRule("10.201.1.2", 1, 6, 100);
+    ProgramRun run("cs-bench");
+    run.WriteFile("twain.ini", "[MODEL]\r\nMFG=T-Bench\r\nMDL=M1\r\n");
+    run.RunConsole("set network 10.201.1.2");
+    std::vector<double> diagnose, list;
+    for (int i = 0; i < 5; ++i)
+    {
+        double t0 = Now();
+        run.RunConsole("diagnose");
+        diagnose.push_back(Now() - t0);
+        t0 = Now();
+        run.RunConsole("list");
+        list.push_back(Now() - t0);
+    }
+    PrintWall("diagnose: connscan diagnose,", diagnose, "about one pass");
+    std::printf("; connscan list %.3f s (median)\n", Median(list));
+    DeleteKeyTree("SOFTWARE\\T-Bench");
+}
+
 // Seconds from CreateProcess to the visible dialog.
 double LaunchTime(const std::string& exe)
 {
@@ -261,6 +286,8 @@ int main(int argc, char** argv)
         BenchBurst(20, " under load on every core");
     if (what == "networks" || what == "all")
         BenchNetworks();
+    if (what == "diagnose" || what == "all")
+        BenchDiagnose();
     if (what == "launch" || what == "all")
         BenchLaunch();
     if (what == "responsive" || what == "all")

@@ -74,14 +74,15 @@ std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding
 
     text += "\nFirewall: unicast answers to a broadcast\n";
     for (const FirewallProfile& p : facts.firewall)
-        text += std::string("  ") + p.name + std::string(8 - std::string(p.name).size(), ' ') + VerdictName(p.answers) +
+        text += std::string("  ") + p.name + std::string(9 - std::string(p.name).size(), ' ') + VerdictName(p.answers) +
                 (*p.source ? std::string(" (") + p.source + ")" : "") +
                 (p.active == Activity::Active     ? ", active"
                  : p.active == Activity::Inactive ? ", not active"
                                                   : ", active or not: not known") +
                 "\n";
 
-    text += "\nThe dialog's pass\n  " + std::to_string(facts.sent) + " queries sent\n";
+    text += "\nThe dialog's pass\n  " + std::to_string(facts.sent) + " queries sent" +
+            (facts.probed ? ", the one to the stored device among them\n" : "\n");
     for (const std::string& why : facts.skipped)
         text += "  skipped " + why + "\n";
     for (const Answer& a : facts.answers)
