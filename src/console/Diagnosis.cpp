@@ -2,6 +2,7 @@
 
 #include "CommandLine.h"
 #include "discovery/DeviceFinder.h"
+#include "framework/Sockets.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -216,7 +217,7 @@ std::vector<Finding> Judge(const DiagnosisFacts& facts)
         if (onlyLinkLocal)
             findings.push_back({"link-local-only",
                                 "Adapter " + adapter.name + " is up with only the address " +
-                                    Text(Number(adapter.addresses[0].address)) + ": it got no address from DHCP.",
+                                    AddressText(adapter.addresses[0].address) + ": it got no address from DHCP.",
                                 "Check the cable of " + adapter.name +
                                     " and the network's DHCP server (mostly the router), then run ipconfig /renew."});
     }
@@ -228,7 +229,7 @@ std::vector<Finding> Judge(const DiagnosisFacts& facts)
         for (const AdapterAddress& a : adapter.addresses)
             if (IsUp(adapter) && !IsLinkLocal(a.address) && !Listed(facts.dialogAddresses, a.address))
                 findings.push_back({"name-misses-network",
-                                    "Adapter " + adapter.name + " is up at " + Text(Number(a.address)) + "/" +
+                                    "Adapter " + adapter.name + " is up at " + AddressText(a.address) + "/" +
                                         std::to_string(a.prefix) +
                                         ", but this PC's name does not list it: the dialog does not ask its network.",
                                     kEachNetworkFix});

@@ -103,9 +103,11 @@ private:
             if (m_at >= m_text.size())
                 break;
             const char e = m_text[m_at++];
-            const char* plain = std::strchr("\"\\/bfnrt", e);
-            if (plain && e)
-                out += static_cast<wchar_t>(std::string("\"\\/\b\f\n\r\t")[static_cast<size_t>(plain - "\"\\/bfnrt")]);
+            static const char kEscaped[] = "\"\\/bfnrt";
+            static const char kMeant[] = "\"\\/\b\f\n\r\t";
+            const char* plain = e ? std::strchr(kEscaped, e) : nullptr;
+            if (plain)
+                out += static_cast<wchar_t>(kMeant[plain - kEscaped]);
             else if (e == 'u' && m_at + 4 <= m_text.size() &&
                      m_text.substr(m_at, 4).find_first_not_of("0123456789abcdefABCDEF") == std::string::npos)
             {
