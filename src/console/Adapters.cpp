@@ -3,6 +3,8 @@
 // first in the folder connscan runs from (a download folder, often).
 #include "Adapters.h"
 
+#include "ConsoleText.h"
+
 #include <ws2tcpip.h>
 
 #include <iphlpapi.h>
@@ -35,17 +37,6 @@ private:
     HMODULE m_hModule;
 };
 
-std::string Ansi(const wchar_t* text)
-{
-    const int length = text ? ::WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr) : 0;
-    if (length <= 1)
-        return "";
-    std::string ansi(static_cast<size_t>(length), '\0');
-    ::WideCharToMultiByte(CP_ACP, 0, text, -1, &ansi[0], length, nullptr, nullptr);
-    ansi.pop_back();  // the terminator
-    return ansi;
-}
-
 bool IsIpv4(const SOCKET_ADDRESS& address)
 {
     return address.lpSockaddr && address.lpSockaddr->sa_family == AF_INET;
@@ -59,7 +50,7 @@ in_addr Ipv4(const SOCKET_ADDRESS& address)
 Adapter Facts(const IP_ADAPTER_ADDRESSES& item)
 {
     Adapter adapter;
-    adapter.name = Ansi(item.FriendlyName);
+    adapter.name = item.FriendlyName ? FromWide(item.FriendlyName, CP_ACP) : "";
     // An enabled adapter whose cable is out, or whose Wi-Fi has no network,
     // is down; a disabled one is not listed at all.
     adapter.state = item.OperStatus == IfOperStatusUp     ? AdapterState::Up

@@ -76,13 +76,17 @@ void ForgetOutputFailure()
     g_bOutputFailed = false;
 }
 
-std::string FromAnsi(const std::string& text, unsigned codePage)
+std::string FromWide(const std::wstring& wide, unsigned codePage)
 {
-    const std::wstring wide = WideFromAnsi(text);
     const int size = static_cast<int>(wide.size());
     const int length = size ? ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr) : 0;
     std::string converted(static_cast<size_t>(length > 0 ? length : 0), '\0');
     if (length > 0)
         ::WideCharToMultiByte(codePage, 0, wide.data(), size, &converted[0], length, nullptr, nullptr);
     return converted;
+}
+
+std::string FromAnsi(const std::string& text, unsigned codePage)
+{
+    return FromWide(WideFromAnsi(text), codePage);
 }

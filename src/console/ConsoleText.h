@@ -23,3 +23,5 @@ void ForgetOutputFailure();
 // text, in the ANSI code page, converted to UTF-16 or to codePage.
 std::wstring WideFromAnsi(const std::string& text);
 std::string FromAnsi(const std::string& text, unsigned codePage);
+// UTF-16 text converted to codePage (CP_ACP among them).
+std::string FromWide(const std::wstring& wide, unsigned codePage);

@@ -53,11 +53,6 @@ protected:
         return report;
     }
 };
-
-std::string Text(const JsonValue& value)
-{
-    return value.Ansi();
-}
 }  // namespace
 
 TEST_F(DiagnoseTest, NamesTheCauseOfEachStateTheTestNetworkCanMake)
@@ -109,17 +104,17 @@ TEST_F(DiagnoseTest, NamesTheCauseOfEachStateTheTestNetworkCanMake)
         EXPECT_EQ(c.codes, codes);
         if (!codes.empty())
         {
-            EXPECT_NE(std::string::npos, Text(report["findings"].items[0]["fix"]).find(c.fix));
+            EXPECT_NE(std::string::npos, report["findings"].items[0]["fix"].Ansi().find(c.fix));
         }
         // The direct query and the broadcasts of the one pass.
         EXPECT_EQ(4, report["pass"]["sent"].number);
-        EXPECT_EQ(c.stored, Text(report["probe"]["address"]));
+        EXPECT_EQ(c.stored, report["probe"]["address"].Ansi());
         if (c.policy)
         {
             const JsonValue& publicProfile = report["firewall"].items.at(2);
-            EXPECT_EQ("public", Text(publicProfile["profile"]));
-            EXPECT_EQ("blocked", Text(publicProfile["answers"]));
-            EXPECT_EQ("Group Policy", Text(publicProfile["source"]));
+            EXPECT_EQ("public", publicProfile["profile"].Ansi());
+            EXPECT_EQ("blocked", publicProfile["answers"].Ansi());
+            EXPECT_EQ("Group Policy", publicProfile["source"].Ansi());
         }
     }
     // The last one: the dialog's pass, and the stored device asked directly.
@@ -140,13 +135,13 @@ TEST_F(DiagnoseTest, ItsJsonAndItsReportSayTheSameFactsAndNothingIsChanged)
     EXPECT_EQ(std::vector<std::string>(
                   {"identity", "stored", "adapters", "dialogAddresses", "firewall", "pass", "probe", "findings"}),
               report.names);
-    EXPECT_EQ("T-Diagnose", Text(report["identity"]["maker"]));
-    EXPECT_EQ("network", Text(report["stored"]["port"]));
+    EXPECT_EQ("T-Diagnose", report["identity"]["maker"].Ansi());
+    EXPECT_EQ("network", report["stored"]["port"].Ansi());
     EXPECT_EQ(3u, report["adapters"].items.size());
     EXPECT_EQ(3u, report["dialogAddresses"]["addresses"].items.size());
     EXPECT_EQ(3u, report["firewall"].items.size());
     ASSERT_EQ(1u, report["pass"]["answers"].items.size());
-    EXPECT_EQ("10.201.1.1", Text(report["pass"]["answers"].items[0]["via"]));
+    EXPECT_EQ("10.201.1.1", report["pass"]["answers"].items[0]["via"].Ansi());
     EXPECT_TRUE(report["probe"]["answered"].boolean);
     EXPECT_EQ(before, Value("Velmora").bytes);
 
