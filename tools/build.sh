@@ -82,6 +82,13 @@ package() {
     echo "package: $PACKAGE_ZIP"
 }
 
+# unzip_package_for_tests DIR: the package made of DIR/bin's programs,
+# unzipped in DIR/dist/unzipped for the package test.
+unzip_package_for_tests() {
+    package "$1" >/dev/null
+    rm -rf "$1/dist/unzipped" && unzip -q "$1"/dist/ConnSetup-*.zip -d "$1/dist/unzipped"
+}
+
 # Signs one PE file in place (SHA-256 Authenticode).
 sign_file() {
     local args=(sign -pkcs12 "$CONNSETUP_SIGN_PFX" -pass "${CONNSETUP_SIGN_PASS:-}" -h sha256 -n "ConnSetup")

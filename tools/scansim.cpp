@@ -13,8 +13,11 @@
 // Control port 3120, one text datagram per command, answered with "ok" or
 // the requested text:
 //   reset                        forget rules and log
-//   rule ADDR COUNT SIZE DELAYMS [GAPUS]
-//                                add a rule (GAPUS: microseconds between datagrams)
+//   rule ADDR COUNT SIZE DELAYMS [GAPUS [direct]]
+//                                add a rule (GAPUS: microseconds between
+//                                datagrams; direct: answer only a query sent
+//                                to ADDR itself, never a broadcast, as behind
+//                                client isolation or with discovery off)
 //   log                          "N" then one line per query:
 //                                "SRC:PORT DST LEN HEXBYTES IFNAME"
 //   fault route|links MS         the program's default route, or every link of
@@ -65,6 +68,7 @@ struct Rule
     int size;
     int delayMs;
     int gapUs;
+    bool directOnly;
 };
 
 struct State
@@ -97,14 +101,16 @@ bool ParseRule(std::istream& in, Rule& rule)
 {
     if (!(in >> rule.address >> rule.count >> rule.size >> rule.delayMs))
         return false;
-    std::string gap;  // optional
-    in >> gap;
+    std::string gap, mode;  // optional
+    in >> gap >> mode;
+    rule.directOnly = mode == "direct";
     char* end = nullptr;
     rule.gapUs = gap.empty() ? 0 : static_cast<int>(std::strtol(gap.c_str(), &end, 10));
     in_addr probe{};
-    return (gap.empty() || *end == '\0') && inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 && rule.count >= 0 &&
-           rule.count <= kMaxCount && rule.size >= 0 && rule.size <= kMaxSize && rule.delayMs >= 0 &&
-           rule.delayMs <= 10000 && rule.gapUs >= 0 && rule.gapUs <= 1000000;
+    return (gap.empty() || *end == '\0') && (mode.empty() || rule.directOnly) &&
+           inet_pton(AF_INET, rule.address.c_str(), &probe) == 1 && rule.count >= 0 && rule.count <= kMaxCount &&
+           rule.size >= 0 && rule.size <= kMaxSize && rule.delayMs >= 0 && rule.delayMs <= 10000 && rule.gapUs >= 0 &&
+           rule.gapUs <= 1000000;
 }
 
 // True when the interface numbered index holds address.
@@ -189,7 +195,7 @@ void OnQuery(int fd, State& state)
     std::fprintf(stderr, "scansim: query %s\n", line.str().c_str());
 
     for (const Rule& rule : state.rules)
-        if (InterfaceHolds(arrivedOn, rule.address))
+        if (InterfaceHolds(arrivedOn, rule.address) && (!rule.directOnly || rule.address == dstText))
             std::thread(Answer, rule, from).detach();
 }
 
@@ -275,7 +281,7 @@ void OnControl(int fd, State& state)
         if (ParseRule(in, rule))
             state.rules.push_back(rule);
         else
-            reply = "error: rule ADDR COUNT SIZE DELAYMS [GAPUS]";
+            reply = "error: rule ADDR COUNT SIZE DELAYMS [GAPUS [direct]]";
     }
     else if (command == "log")
     {

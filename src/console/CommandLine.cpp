@@ -1,5 +1,7 @@
 #include "CommandLine.h"
 
+#include "discovery/Ipv4.h"
+
 #include <windows.h>
 
 #include <algorithm>
@@ -70,39 +72,25 @@ std::string Lower(std::string text)
 
 bool IsDottedAddress(const std::string& text)
 {
-    if (text.size() > 15)
-        return false;
-    int parts = 0;
-    size_t start = 0;
-    for (;;)
-    {
-        const size_t dot = text.find('.', start);
-        const std::string part = text.substr(start, dot == std::string::npos ? std::string::npos : dot - start);
-        if (part.empty() || part.size() > 3 || part.find_first_not_of("0123456789") != std::string::npos ||
-            (part.size() > 1 && part[0] == '0') || std::stoi(part) > 255)
-            return false;
-        ++parts;
-        if (dot == std::string::npos)
-            break;
-        start = dot + 1;
-    }
-    return parts == 4;
+    CIpv4 parsed(in_addr{});
+    return CIpv4::Parse(text, parsed);
 }
 
 bool IsDeviceAddress(const std::string& text, std::string& why)
 {
-    if (!IsDottedAddress(text))
+    CIpv4 parsed(in_addr{});
+    if (!CIpv4::Parse(text, parsed))
     {
         why = "is not a dotted IPv4 address (four numbers 0-255, at most 15 characters)";
         return false;
     }
-    const int first = std::stoi(text);
-    const char* kind = text == "255.255.255.255" ? "broadcast"
-                       : first == 0              ? "this-network"
-                       : first == 127            ? "loopback"
-                       : first >= 240            ? "reserved"
-                       : first >= 224            ? "multicast"
-                                                 : nullptr;
+    const uint32_t first = parsed.Number() >> 24;
+    const char* kind = parsed.Number() == 0xFFFFFFFFu ? "broadcast"
+                       : first == 0                   ? "this-network"
+                       : first == 127                 ? "loopback"
+                       : first >= 240                 ? "reserved"
+                       : first >= 224                 ? "multicast"
+                                                      : nullptr;
     if (kind)
         why = std::string("is not a device address: ") + kind;
     return !kind;

@@ -3,16 +3,16 @@
 // same values, byte for byte, as the dialog's OK.
 #include "ConnScan.h"
 
-#include "Adapters.h"
 #include "CommandLine.h"
 #include "ConsoleText.h"
-#include "Diagnosis.h"
 #include "DiagnosisReport.h"
-#include "FirewallState.h"
 #include "Json.h"
 
 #include "config/ModelIdentity.h"
 #include "config/PortRecord.h"
+#include "diagnosis/Adapters.h"
+#include "diagnosis/Diagnosis.h"
+#include "diagnosis/FirewallState.h"
 #include "discovery/DeviceFinder.h"
 #include "discovery/Networks.h"
 #include "framework/ProgramDir.h"
@@ -231,27 +231,37 @@ int Diagnose(const std::string& ini, const ModelIdentity& identity, bool json)
     if (!AfxSocketInit())
         return Fail(kSystemFailure, kNoSockets);
     facts.adaptersRead = ReadAdapters(facts.adapters, facts.adaptersWhy);
-    facts.firewall = ReadFirewall();
+    facts.firewall = ReadFirewall(facts.firewallServiceWhy);
 
     std::vector<CDeviceFinder::Route> routes = CDeviceFinder::HostRoutes(&facts.skipped);
     for (const CDeviceFinder::Route& route : routes)
         facts.dialogAddresses.push_back(route.local);
-    if (facts.port == "network" && WhyNoDevice(facts.stored).empty())
+    if (facts.port == "network" && !facts.stored.empty())
+        facts.storedInvalid = WhyNoDevice(facts.stored);
+    const bool askStored = facts.port == "network" && !facts.stored.empty() && facts.storedInvalid.empty();
+    if (askStored)
     {
         CDeviceFinder::Route direct{};
         direct.local.s_addr = htonl(INADDR_ANY);
         direct.destination.s_addr = ::inet_addr(facts.stored.c_str());
         routes.push_back(direct);
-        facts.probed = true;
     }
     char results[CDeviceFinder::kResultsSize] = {};
     CDeviceFinder finder;
     facts.sent = finder.Discover(results, routes, &facts.skipped);
+    if (askStored)
+    {
+        const int error = finder.RouteError(routes.size() - 1);
+        facts.probed = error == 0;
+        // The pass's broadcasts went out, or there was no network at all.
+        if (error != 0 && facts.sent > 0)
+            facts.probeFailed = SocketErrorText(error);
+    }
     const std::vector<std::string> devices = CDeviceFinder::Devices(results);
     for (size_t i = 0; i < devices.size(); ++i)
     {
         const in_addr via = finder.Via(static_cast<int>(i));
-        if (facts.probed && via.s_addr == htonl(INADDR_ANY))
+        if (askStored && via.s_addr == htonl(INADDR_ANY))
             facts.probeAnswered = facts.probeAnswered || devices[i] == facts.stored;
         else
             facts.answers.push_back({devices[i], AddressText(via)});

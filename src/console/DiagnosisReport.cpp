@@ -8,7 +8,64 @@ namespace
 {
 const char* StateName(AdapterState state)
 {
-    return state == AdapterState::Up ? "up" : state == AdapterState::NoCable ? "no cable" : "down";
+    switch (state)
+    {
+    case AdapterState::Up:
+        return "up";
+    case AdapterState::Disconnected:
+        return "disconnected";
+    case AdapterState::Dormant:
+        return "dormant";
+    case AdapterState::NotPresent:
+        return "not present";
+    case AdapterState::LowerLayerDown:
+        return "lower layer down";
+    default:
+        return "unknown";
+    }
+}
+
+const char* StateName(AddressState state)
+{
+    return state == AddressState::Preferred   ? "preferred"
+           : state == AddressState::Tentative ? "tentative"
+           : state == AddressState::Duplicate ? "duplicate"
+                                              : "other";
+}
+
+// What the report says of an address Windows does not use (yet).
+std::string AddressNote(const AdapterAddress& a)
+{
+    if (a.state == AddressState::Tentative)
+        return " (tentative: still being checked, not in use)";
+    if (a.state == AddressState::Duplicate)
+        return " (duplicate: another device has it, not in use)";
+    if (a.state == AddressState::Other)
+        return " (not in use)";
+    return IsLinkLocal(a.address) ? " (link-local: no address from DHCP)" : "";
+}
+
+const char* SwitchJson(Switch s)
+{
+    return s == Switch::On ? "\"on\"" : s == Switch::Off ? "\"off\"" : "null";
+}
+
+// What the report says of the stored device's own query.
+std::string ProbeText(const DiagnosisFacts& facts)
+{
+    if (facts.port == "usb")
+        return facts.stored.empty()
+                   ? "not asked: USB is stored"
+                   : "not asked: USB is stored; the address kept with it, " + facts.stored + ", is not in use";
+    if (facts.port != "network" || facts.stored.empty())
+        return "not asked: no device address is stored";
+    if (!facts.storedInvalid.empty())
+        return "not asked: " + facts.stored + " " + facts.storedInvalid;
+    if (!facts.probeFailed.empty())
+        return facts.stored + ": the query could not be sent (" + facts.probeFailed + ")";
+    if (!facts.probed)
+        return facts.stored + ": not asked, nothing could be sent";
+    return facts.stored + (facts.probeAnswered ? " answered" : " did not answer");
 }
 
 const char* VerdictName(Verdict verdict)
@@ -62,8 +119,7 @@ std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding
     {
         text += "  " + adapter.name + ": " + StateName(adapter.state) + "\n";
         for (const AdapterAddress& a : adapter.addresses)
-            text += "    " + AddressText(a.address) + "/" + std::to_string(a.prefix) +
-                    (IsLinkLocal(a.address) ? " (link-local: no address from DHCP)" : "") + "\n";
+            text += "    " + AddressText(a.address) + "/" + std::to_string(a.prefix) + AddressNote(a) + "\n";
         text += "    gateway " + Joined(adapter.gateways, "none") + "\n";
     }
 
@@ -74,8 +130,10 @@ std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding
 
     text += "\nFirewall: unicast answers to a broadcast\n";
     for (const FirewallProfile& p : facts.firewall)
-        text += std::string("  ") + p.name + std::string(9 - std::string(p.name).size(), ' ') + VerdictName(p.answers) +
+        text += std::string("  ") + p.name + std::string(9 - std::string(p.name).size(), ' ') +
+                (p.firewall == Switch::Off ? "allowed, the firewall is off" : VerdictName(p.answers)) +
                 (*p.source ? std::string(" (") + p.source + ")" : "") +
+                (p.unknownWhy.empty() ? "" : " (" + p.unknownWhy + ")") +
                 (p.active == Activity::Active     ? ", active"
                  : p.active == Activity::Inactive ? ", not active"
                                                   : ", active or not: not known") +
@@ -90,12 +148,7 @@ std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding
     if (facts.answers.empty())
         text += "  no answer\n";
 
-    text += "\nThe stored device asked directly\n  ";
-    if (!facts.probed)
-        text += "not asked: no device address is stored\n";
-    else
-        text += facts.stored + (facts.probeAnswered ? " answered\n" : " did not answer\n");
-    return text;
+    return text + "\nThe stored device asked directly\n  " + ProbeText(facts) + "\n";
 }
 
 std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding>& findings)
@@ -118,10 +171,12 @@ std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding
                                                      return "{\"address\": " + JsonString(AddressText(a.address)) +
                                                             ", \"prefix\": " + std::to_string(a.prefix) +
                                                             ", \"linkLocal\": " +
-                                                            (IsLinkLocal(a.address) ? "true" : "false") + "}";
+                                                            (IsLinkLocal(a.address) ? "true" : "false") +
+                                                            ", \"state\": " + JsonString(StateName(a.state)) + "}";
                                                  }) +
                                        ", \"gateways\": " + JsonAddresses(adapter.gateways) + "}";
                             });
+    json += ", \"adaptersWhy\": " + (facts.adaptersRead ? std::string("null") : JsonString(facts.adaptersWhy));
     json += ", \"dialogAddresses\": {\"addresses\": " + JsonAddresses(facts.dialogAddresses) +
             ", \"onNoAdapterUp\": " + JsonAddresses(NameAddressesNotUp(facts)) + "}";
     json += ", \"firewall\": " + JsonArray(facts.firewall,
@@ -129,6 +184,8 @@ std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding
                                            {
                                                return "{\"profile\": " + JsonString(p.name) +
                                                       ", \"answers\": " + JsonString(VerdictName(p.answers)) +
+                                                      ", \"firewall\": " + SwitchJson(p.firewall) +
+                                                      ", \"why\": " + JsonOrNull(p.unknownWhy.c_str()) +
                                                       ", \"source\": " + JsonOrNull(p.source) + ", \"active\": " +
                                                       (p.active == Activity::Active     ? "true"
                                                        : p.active == Activity::Inactive ? "false"
@@ -141,9 +198,11 @@ std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding
             JsonArray(facts.answers, [](const Answer& a)
                       { return "{\"address\": " + JsonString(a.address) + ", \"via\": " + JsonString(a.via) + "}"; }) +
             "}";
-    json += ", \"probe\": " + (facts.probed ? "{\"address\": " + JsonString(facts.stored) +
-                                                  ", \"answered\": " + (facts.probeAnswered ? "true" : "false") + "}"
-                                            : std::string("null"));
+    const bool asked = facts.probed || !facts.probeFailed.empty();
+    json += ", \"probe\": " + (asked ? "{\"address\": " + JsonString(facts.stored) +
+                                           ", \"answered\": " + (facts.probeAnswered ? "true" : "false") +
+                                           ", \"sendFailed\": " + JsonOrNull(facts.probeFailed.c_str()) + "}"
+                                     : std::string("null"));
     json += ", \"findings\": " + JsonArray(findings,
                                            [](const Finding& f)
                                            {

@@ -1,7 +1,7 @@
 // The diagnosis as a person reads it, findings first, or as JSON.
 #pragma once
 
-#include "Diagnosis.h"
+#include "diagnosis/Diagnosis.h"
 
 #include <string>
 #include <vector>

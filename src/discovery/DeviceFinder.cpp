@@ -76,6 +76,7 @@ int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std
 {
     // Whatever an earlier pass of this finder left is gone.
     m_channels.clear();
+    m_routeErrors.assign(routes.size(), 0);
     m_nAnswers = 0;
     m_nReceiveError = 0;
     m_pCursor = results;
@@ -97,8 +98,9 @@ int CDeviceFinder::Discover(char* results, const std::vector<Route>& routes, std
 
 bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::string>* failures)
 {
-    for (const Route& route : routes)
+    for (size_t index = 0; index < routes.size(); ++index)
     {
+        const Route& route = routes[index];
         // The receiver waits on every socket at once, and a wait takes so many.
         const bool room = m_channels.size() < FD_SETSIZE;
         CSocketHandle socket(room ? ::socket(AF_INET, SOCK_DGRAM, 0) : INVALID_SOCKET);
@@ -108,6 +110,7 @@ bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::stri
         {
             const int error = room ? ::WSAGetLastError() : WSAEMFILE;
             Report(failures, error, Where(route) + (socket.IsValid() ? "cannot be bound" : "no socket"));
+            m_routeErrors[index] = error;
             continue;
         }
         const int allow = 1;
@@ -118,7 +121,7 @@ bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::stri
         // Before the first send: a socket's mode never changes while a send may be under way.
         u_long nonBlocking = 1;
         ::ioctlsocket(socket.Get(), FIONBIO, &nonBlocking);
-        m_channels.push_back({std::move(socket), route});
+        m_channels.push_back({std::move(socket), route, index});
     }
     if (m_channels.empty())
         return false;
@@ -128,6 +131,8 @@ bool CDeviceFinder::Open(const std::vector<Route>& routes, std::vector<std::stri
         // No answer could be read: nothing is asked.
         if (failures)
             failures->push_back("the receiver of answers could not start");
+        for (const Channel& channel : m_channels)
+            m_routeErrors[channel.index] = WSAENOTSOCK;
         m_channels.clear();
         return false;
     }
@@ -148,6 +153,7 @@ int CDeviceFinder::Broadcast(std::vector<std::string>* failures)
         {
             const int error = ::WSAGetLastError();
             Report(failures, error, SendFailure(channel.route));
+            m_routeErrors[channel.index] = error;
         }
     }
     return sent;

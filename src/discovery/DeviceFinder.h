@@ -59,6 +59,9 @@ public:
     }
     // The local address answer n came in on; 0.0.0.0 for one never recorded.
     in_addr Via(int n) const;
+    // What became of route n of the last pass: 0 when its query went out,
+    // else the Windows Sockets error that kept it from going.
+    int RouteError(size_t n) const { return n < m_routeErrors.size() ? m_routeErrors[n] : WSAENOTSOCK; }
 
     // Copies the entry at pos (at most kEntrySize - 1 characters) into the
     // zeroed entry buffer; returns where the next entry begins, or null.
@@ -73,6 +76,7 @@ private:
     {
         CSocketHandle socket;
         Route route;
+        size_t index;  // the route's place in the pass's list
     };
 
     // Opens a socket for each route and starts the receiver; true when it runs.
@@ -86,6 +90,7 @@ private:
 
     char* m_pCursor = nullptr;
     std::vector<Channel> m_channels;  // fixed while the receiver runs
+    std::vector<int> m_routeErrors;   // each route's, in the pass's order
     bool m_bOpen = false;
     int m_nPort;
     DWORD m_dwWindowEnd = 0;  // when the receiver stops, by GetTickCount

@@ -2,20 +2,16 @@
 // and uses version 1.1, and the call lives in ws2_32, a KnownDLL.
 #include "Networks.h"
 
+#include "Ipv4.h"
+
 namespace
 {
 // Far more than a PC has; the list says so when it does not fit.
 constexpr int kMaxInterfaces = 64;
 
-u_long Mask(const INTERFACE_INFO& item)
+CIpv4 Network(const INTERFACE_INFO& item)
 {
-    return item.iiNetmask.AddressIn.sin_addr.s_addr;
-}
-
-// Networks of /30 and wider; on a /31 and a /32 every address is a host's.
-bool HasBroadcastAddress(const INTERFACE_INFO& item)
-{
-    return ntohl(Mask(item)) < 0xFFFFFFFEu;
+    return CIpv4::WithMask(item.iiAddress.AddressIn.sin_addr, item.iiNetmask.AddressIn.sin_addr);
 }
 }  // namespace
 
@@ -35,7 +31,8 @@ bool InterfaceRoute(const INTERFACE_INFO& item, CDeviceFinder::Route& route, std
     route.local = local;
     // A /31 (two hosts, both usable) or a /32 has no broadcast address of
     // its own: the limited broadcast leaves through its interface all the same.
-    route.destination.s_addr = HasBroadcastAddress(item) ? local.s_addr | ~Mask(item) : htonl(INADDR_BROADCAST);
+    const CIpv4 network = Network(item);
+    route.destination = network.HasBroadcast() ? CIpv4::InAddr(network.Broadcast()) : CIpv4::InAddr(INADDR_BROADCAST);
     return true;
 }
 
@@ -94,21 +91,15 @@ std::string OwnNetworkEdge(in_addr address)
     for (const INTERFACE_INFO& item : interfaces)
     {
         CDeviceFinder::Route route;
-        if (!InterfaceRoute(item, route, why) || !HasBroadcastAddress(item))
+        const CIpv4 network = Network(item);
+        if (!InterfaceRoute(item, route, why) || !network.HasBroadcast())
             continue;
-        const u_long mask = Mask(item);
-        in_addr network{};
-        network.s_addr = route.local.s_addr & mask;
-        const char* edge = address.s_addr == route.destination.s_addr ? "broadcast"
-                           : address.s_addr == network.s_addr         ? "network"
-                                                                      : nullptr;
-        if (!edge)
-            continue;
-        int prefix = 0;
-        for (u_long bits = ntohl(mask); bits & 0x80000000u; bits <<= 1)
-            ++prefix;
-        return std::string("the ") + edge + " address of this PC's network " + AddressText(network) + "/" +
-               std::to_string(prefix);
+        const uint32_t number = CIpv4(address).Number();
+        const char* edge = number == network.Broadcast() ? "broadcast"
+                           : number == network.Network() ? "network"
+                                                         : nullptr;
+        if (edge)
+            return std::string("the ") + edge + " address of this PC's network " + network.NetworkText();
     }
     return "";
 }

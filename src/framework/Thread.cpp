@@ -2,6 +2,8 @@
 
 #include <process.h>
 
+#include <memory>
+
 namespace
 {
 // The thread's handle, or null.
@@ -26,4 +28,28 @@ void CThreadHandle::Join()
     ::WaitForSingleObject(m_hThread, INFINITE);
     ::CloseHandle(m_hThread);
     m_hThread = nullptr;
+}
+
+namespace
+{
+unsigned __stdcall RunWork(void* pParam)
+{
+    const std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(pParam));
+    (*work)();
+    return 0;
+}
+}  // namespace
+
+bool RunWithin(DWORD timeoutMs, std::function<void()> work)
+{
+    auto* owned = new std::function<void()>(std::move(work));
+    const HANDLE hThread = AfxBeginThread(RunWork, owned);
+    if (!hThread)
+    {
+        delete owned;
+        return false;
+    }
+    const bool ended = ::WaitForSingleObject(hThread, timeoutMs) == WAIT_OBJECT_0;
+    ::CloseHandle(hThread);
+    return ended;
 }

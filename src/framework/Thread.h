@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 using ThreadProc = unsigned(__stdcall*)(void* pParam);
 
 // Owns a thread it started: Join waits for the thread's end and closes its
@@ -23,3 +25,10 @@ public:
 private:
     HANDLE m_hThread = nullptr;
 };
+
+// Runs work on a thread of its own and waits for it at most timeoutMs:
+// true when it ended in time. A call into the system that may never return
+// (a service that does not answer) cannot hold its caller. Past the time
+// the thread goes on alone, to the end of the process at the latest: work
+// must own what it touches (through a shared_ptr, say).
+bool RunWithin(DWORD timeoutMs, std::function<void()> work);

@@ -220,8 +220,21 @@ TEST_F(DiscoveryTest, TheKeyboardFocusComesBackToDiscoverAfterAPass)
             ASSERT_TRUE(CloseMessageBox(box));
         }
         ASSERT_TRUE(WaitFor([this] { return AllLocked(false); }, 3000));
-        EXPECT_TRUE(WaitFor([this] { return run.Focus() == run.Item(kDiscover); }, 2000))
-            << "the focus is on control " << ::GetDlgCtrlID(run.Focus());
+        auto onDiscover = [this] { return WaitFor([this] { return run.Focus() == run.Item(kDiscover); }, 5000); };
+        bool focused = onDiscover();
+        // Wine without a window manager now and then hands the foreground to
+        // its desktop window as the message goes, where Windows activates
+        // the message's owner: the dialog, inactive, then has no focus at
+        // all. Activated again, as a user's click on it does, its focus is
+        // the one it kept.
+        const std::string seen = ForegroundSeen();
+        if (!focused && ::GetForegroundWindow() == ::GetDesktopWindow())
+        {
+            ::SetForegroundWindow(run.Dialog());
+            focused = onDiscover();
+        }
+        EXPECT_TRUE(focused) << "the focus is on control " << ::GetDlgCtrlID(run.Focus()) << "; " << seen
+                             << ", the dialog is " << run.Dialog();
         ASSERT_TRUE(SimulatorReset());  // the second pass goes unanswered
     }
 }

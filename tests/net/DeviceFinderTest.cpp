@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstring>
+#include <functional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -246,25 +247,27 @@ std::set<DWORD> ThreadsOfThisProcess()
 
 namespace
 {
-// Runs a pass on a thread of its own and keeps its receiver (the one new
-// thread besides the pass's own) suspended for suspendMs. Then checks
-// whether the pass has returned meanwhile, and waits for it.
+// Runs a pass of finder on a thread of its own and keeps its receiver (the
+// one new thread besides the pass's own) suspended for suspendMs, doing
+// meanwhile what meanwhile does. Then checks whether the pass has returned
+// meanwhile, and waits for it.
 struct SuspendedReceiver
 {
     bool suspended = false;
     bool returnedWhileSuspended = false;
 };
-SuspendedReceiver PassWithReceiverSuspended(char* results, DWORD suspendMs)
+SuspendedReceiver PassWithReceiverSuspended(
+    CDeviceFinder& finder, char* results, DWORD suspendMs, const std::function<void()>& meanwhile = [] {},
+    std::vector<std::string>* failures = nullptr)
 {
     const std::set<DWORD> before = ThreadsOfThisProcess();
     std::atomic<DWORD> passThread{0};
     std::atomic<bool> returned{false};
-    CDeviceFinder finder;
     std::thread pass(
         [&]
         {
             passThread = ::GetCurrentThreadId();
-            finder.Discover(results);
+            finder.Discover(results, failures);
             returned = true;
         });
     std::set<DWORD> started;
@@ -282,6 +285,7 @@ SuspendedReceiver PassWithReceiverSuspended(char* results, DWORD suspendMs)
     const HANDLE hReceiver =
         started.size() == 1 ? ::OpenThread(THREAD_SUSPEND_RESUME, FALSE, *started.begin()) : nullptr;
     seen.suspended = hReceiver && ::SuspendThread(hReceiver) != static_cast<DWORD>(-1);
+    meanwhile();
     ::Sleep(suspendMs);
     seen.returnedWhileSuspended = returned;
     if (seen.suspended)
@@ -299,7 +303,8 @@ TEST_F(DeviceFinderTest, ABurstWaitsForAReceiverThatCannotRunForAWhile)
     // system holds them for it, and none is lost.
     ASSERT_TRUE(SimulatorRule(kDevice, 318, 8, 300));
     std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
-    const SuspendedReceiver seen = PassWithReceiverSuspended(m_buffer, 1200);  // the burst arrives meanwhile
+    CDeviceFinder finder;
+    const SuspendedReceiver seen = PassWithReceiverSuspended(finder, m_buffer, 1200);  // the burst arrives meanwhile
     ASSERT_TRUE(seen.suspended);
     EXPECT_EQ(318u * 16, std::strlen(m_buffer)) << "answers were lost while the receiver could not run";
 }
@@ -310,7 +315,31 @@ TEST_F(DeviceFinderTest, APassWaitsForItsReceiverBeforeItEnds)
     // results stay its own until it has ended.
     ASSERT_TRUE(SimulatorRule(kA, 1, 6, 100));
     std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
-    const SuspendedReceiver seen = PassWithReceiverSuspended(m_buffer, 3500);
+    CDeviceFinder finder;
+    const SuspendedReceiver seen = PassWithReceiverSuspended(finder, m_buffer, 3500);
     ASSERT_TRUE(seen.suspended);
     EXPECT_FALSE(seen.returnedWhileSuspended) << "the pass ended while its receiver could still run";
+}
+
+TEST_F(DeviceFinderTest, AWaitThatFailedIsReportedByItsOwnPassAlone)
+{
+    ASSERT_TRUE(SimulatorRule(kA, 1, 6, 100));
+    const std::string kWaitFailed = "the rest of the window: the wait for answers failed";
+    CDeviceFinder finder;
+    std::vector<std::string> failures;
+    // The sockets the receiver waits on are gone when it runs again.
+    const SuspendedReceiver seen = PassWithReceiverSuspended(
+        finder, m_buffer, 300, [] { ::WSACleanup(); }, &failures);
+    WSADATA data;
+    ASSERT_EQ(0, ::WSAStartup(MAKEWORD(1, 1), &data));
+    ASSERT_TRUE(seen.suspended);
+    ASSERT_FALSE(failures.empty());
+    EXPECT_EQ(0u, failures.back().find(kWaitFailed)) << failures.back();
+
+    // The next pass of the same finder waits well, and says nothing of the last one's failure.
+    failures.clear();
+    std::memset(m_buffer, 0, CDeviceFinder::kResultsSize);
+    finder.Discover(m_buffer, &failures);
+    EXPECT_EQ(std::vector<std::string>(), failures);
+    EXPECT_EQ(std::string(kA) + "@", m_buffer);
 }

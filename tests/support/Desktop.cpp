@@ -1,5 +1,6 @@
 #include "Desktop.h"
 
+#include <cstdint>
 #include <cstdio>
 
 bool WaitFor(const std::function<bool()>& pred, DWORD timeoutMs, DWORD pollMs)
@@ -101,4 +102,18 @@ bool CloseMessageBox(HWND hBox)
 {
     ::PostMessageA(hBox, WM_COMMAND, IDOK, 0);
     return WaitFor([hBox] { return !::IsWindow(hBox); }, 5000);
+}
+
+std::string ForegroundSeen()
+{
+    const HWND hWnd = ::GetForegroundWindow();
+    if (!hWnd)
+        return "no window is in the foreground";
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hWnd, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(hWnd, cls, sizeof cls);
+    return "the foreground is window " + std::to_string(reinterpret_cast<uintptr_t>(hWnd)) + " of class " + cls +
+           " titled '" + TextOf(hWnd) + "' of process " + std::to_string(pid) + " (this test's is " +
+           std::to_string(::GetCurrentProcessId()) + ")";
 }

@@ -46,3 +46,6 @@ HWND FindMessageBox(DWORD processId, const std::string& caption = std::string())
 MessageBoxSeen ReadMessageBox(HWND hBox);
 // Presses the box's OK button and waits for it to go.
 bool CloseMessageBox(HWND hBox);
+
+// Which window is in the foreground, and whose, for a failure's message.
+std::string ForegroundSeen();

@@ -38,12 +38,12 @@ public:
         }
         if (Word("null"))
             return true;
-        char* end = nullptr;
-        value.number = std::strtod(m_text.c_str() + m_at, &end);
-        if (end == m_text.c_str() + m_at)
+        const size_t length = NumberLength();
+        if (length == 0)
             return Fail("a value");
+        value.number = std::strtod(m_text.substr(m_at, length).c_str(), nullptr);
         value.kind = JsonValue::Kind::Number;
-        m_at = static_cast<size_t>(end - m_text.c_str());
+        m_at += length;
         return true;
     }
 
@@ -61,6 +61,36 @@ private:
         if (m_why.empty())
             m_why = std::string("expected ") + expected + " at " + std::to_string(m_at);
         return false;
+    }
+    // The length of the JSON number at m_at, 0 for none: -?(0|[1-9]d*)(.d+)?([eE][+-]?d+)?.
+    // No hexadecimal, sign before it, leading zero, inf or nan, which strtod takes.
+    size_t NumberLength() const
+    {
+        size_t at = m_at;
+        auto digits = [&]
+        {
+            const size_t from = at;
+            while (at < m_text.size() && m_text[at] >= '0' && m_text[at] <= '9')
+                ++at;
+            return at - from;
+        };
+        if (at < m_text.size() && m_text[at] == '-')
+            ++at;
+        const size_t first = at;
+        const size_t whole = digits();
+        if (whole == 0 || (whole > 1 && m_text[first] == '0'))
+            return 0;
+        if (at < m_text.size() && m_text[at] == '.' && (++at, digits() == 0))
+            return 0;
+        if (at < m_text.size() && (m_text[at] == 'e' || m_text[at] == 'E'))
+        {
+            ++at;
+            if (at < m_text.size() && (m_text[at] == '+' || m_text[at] == '-'))
+                ++at;
+            if (digits() == 0)
+                return 0;
+        }
+        return at - m_at;
     }
     void Space()
     {

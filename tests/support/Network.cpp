@@ -97,6 +97,11 @@ bool SimulatorRule(const std::string& address, int count, int size, int delayMs,
     return SimulatorCommand(command.str()) == "ok";
 }
 
+bool SimulatorDirectRule(const std::string& address)
+{
+    return SimulatorCommand("rule " + address + " 1 6 100 0 direct") == "ok";
+}
+
 QueryLog SimulatorLog()
 {
     QueryLog log;

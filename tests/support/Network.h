@@ -18,6 +18,9 @@ std::string SimulatorCommand(const std::string& command);
 bool SimulatorReset();
 // count datagrams of size bytes from address, delayMs after the query, gapUs apart.
 bool SimulatorRule(const std::string& address, int count, int size, int delayMs, int gapUs = 0);
+// One answer from address, to a query sent to address itself only: a device
+// whose answers to a broadcast never arrive.
+bool SimulatorDirectRule(const std::string& address);
 
 struct QueryLog
 {

@@ -4,7 +4,8 @@
 // "netcheck --hold-desktop" instead keeps Wine's desktop process running
 // for the rig: it lingers only while some window exists, and every program
 // that starts it anew hands it its output, which the test runner then waits
-// to see closed.
+// to see closed. "netcheck --wait" runs, making no window, until its input
+// ends: a Wine program that keeps a session going and starts no desktop.
 #include "Network.h"
 
 #include <winsock2.h>
@@ -23,6 +24,13 @@ int main(int argc, char** argv)
         MSG msg;
         while (GetMessageA(&msg, nullptr, 0, 0) > 0)
             DispatchMessageA(&msg);
+        return 0;
+    }
+    if (std::strcmp(argv[1], "--wait") == 0)
+    {
+        while (std::getchar() != EOF)
+        {
+        }
         return 0;
     }
     WSADATA data;

@@ -1,6 +1,6 @@
 // Judging what diagnose gathered, on facts made here: among them firewall
 // and adapter states that no test network can give.
-#include "console/Diagnosis.h"
+#include "diagnosis/Diagnosis.h"
 
 #include <gtest/gtest.h>
 
@@ -73,7 +73,8 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         std::function<void(DiagnosisFacts&)> change;
         std::vector<std::string> codes;
         bool works;
-        std::string said;  // in the text or the fix of the last finding
+        std::string said;            // in the text or the fix of the last finding
+        std::string neverSaid = "";  // in no finding
     } cases[] = {
         {"healthy", [](DiagnosisFacts&) {}, {"ok"}, true, "192.168.1.20 answered the dialog's broadcast"},
         {"USB", [](DiagnosisFacts& f) { f.port = "usb"; }, {"usb-stored"}, true, "network is not used"},
@@ -90,7 +91,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         {"no network",
          [](DiagnosisFacts& f)
          {
-             f.adapters[0].state = AdapterState::NoCable;
+             f.adapters[0].state = AdapterState::Disconnected;
              f.dialogAddresses.clear();
              f.sent = 0;
              f.answers.clear();
@@ -108,15 +109,24 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          {"ok", "link-local-only"},
          true,
          "Wi-Fi is up with only the address 169.254.7.9"},
-        {"a firewall that blocks, and a device that answers directly",
+        {"a firewall that blocks, and a device on this PC's network that answers directly",
          [](DiagnosisFacts& f)
          {
              f.firewall[1] = Profile("private", Verdict::Blocked, kByGroupPolicy, Activity::Active);
              f.answers.clear();
          },
-         {"firewall-blocks-answers"},
+         {"firewall-blocks-answers", "stored-misses-broadcast"},
          true,
-         "Group Policy"},
+         "the firewall drops answers to a broadcast (below), the Wi-Fi",
+         "beyond a router"},
+        {"a device on this PC's network that answers only when asked directly",
+         [](DiagnosisFacts& f) {
+             f.answers = {{"192.168.1.31", "192.168.1.5"}};
+         },
+         {"stored-misses-broadcast"},
+         true,
+         "on this PC's network 192.168.1.0/24: the Wi-Fi or switch may keep its clients apart",
+         "firewall"},
         {"a local setting that blocks, which netsh mends",
          [](DiagnosisFacts& f)
          {
@@ -128,20 +138,31 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          false,
          "within 2 s"},
         {"a block in a profile that is not active",
-         [](DiagnosisFacts& f) { f.firewall[2].answers = Verdict::Blocked; },
+         [](DiagnosisFacts& f)
+         {
+             f.firewall[2].answers = Verdict::Blocked;
+             f.answers.clear();
+             f.probeAnswered = false;
+         },
+         {"stored-silent", "nothing-answered"},
+         false,
+         "within 2 s"},
+        {"answers that arrived although a profile in use blocks them",
+         [](DiagnosisFacts& f) { f.firewall[1].answers = Verdict::Blocked; },
          {"ok"},
          true,
-         "answered"},
-        {"a block where nobody knows which profile is active",
+         "answered the dialog's broadcast"},
+        {"a block where nobody knows which profile is active, and no answer",
          [](DiagnosisFacts& f)
          {
              for (FirewallProfile& p : f.firewall)
                  p.active = Activity::Unknown;
              f.firewall[2].answers = Verdict::Blocked;
+             f.answers.clear();
          },
-         {"ok", "firewall-blocks-answers"},
+         {"firewall-blocks-answers", "stored-misses-broadcast"},
          true,
-         "netsh advfirewall set publicprofile settings unicastresponsetomulticast enable"},
+         "client isolation"},
         {"the stored device moved",
          [](DiagnosisFacts& f)
          {
@@ -152,7 +173,29 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          },
          {"stored-moved"},
          false,
-         "connscan set network 192.168.1.31"},
+         "192.168.1.31 answered on its network 192.168.1.0/24"},
+        {"several devices where the stored one was",
+         [](DiagnosisFacts& f)
+         {
+             f.answers = {
+                 {"192.168.1.31", "192.168.1.5"}, {"192.168.1.32", "192.168.1.5"}, {"192.168.1.31", "192.168.1.5"}};
+             f.probeAnswered = false;
+         },
+         {"stored-candidates"},
+         false,
+         "but 192.168.1.31 and 192.168.1.32 answered on its network 192.168.1.0/24",
+         "set network 192.168.1.3"},
+        {"a device on the neighbouring network is no new address",
+         [](DiagnosisFacts& f)
+         {
+             f.answers = {{"192.168.0.31", "192.168.0.5"}};
+             f.adapters.push_back(UpAdapter("LAN 2", "192.168.0.5", 24));
+             f.dialogAddresses.push_back(Address("192.168.0.5"));
+             f.probeAnswered = false;
+         },
+         {"stored-silent"},
+         false,
+         "switched on"},
         {"the stored device is beyond a router",
          [](DiagnosisFacts& f)
          {
@@ -162,6 +205,43 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          {"stored-beyond-broadcast"},
          true,
          "keep it with connscan set network 10.1.9.20"},
+        {"no way to the stored device",
+         [](DiagnosisFacts& f)
+         {
+             f.stored = "10.1.9.20";
+             f.probed = f.probeAnswered = false;
+             f.probeFailed = "Windows Sockets error 10051: A socket operation was attempted to an unreachable network";
+         },
+         {"stored-unreachable"},
+         false,
+         "could not be sent: Windows Sockets error 10051",
+         "switched on"},
+        {"a stored address no device can have",
+         [](DiagnosisFacts& f)
+         {
+             f.stored = "192.168.1.255";
+             f.storedInvalid = "is not a device address: the broadcast address of this PC's network 192.168.1.0/24";
+             f.probed = f.probeAnswered = false;
+         },
+         {"stored-invalid"},
+         false,
+         "so it was not asked",
+         "did not answer"},
+        {"a network port stored without an address",
+         [](DiagnosisFacts& f)
+         {
+             f.stored.clear();
+             f.probed = f.probeAnswered = false;
+         },
+         {"nothing-stored"},
+         false,
+         "but no device address with it",
+         "did not answer"},
+        {"USB stored, an address kept",
+         [](DiagnosisFacts& f) { f.port = "usb"; },
+         {"usb-stored"},
+         true,
+         "the address kept with it, 192.168.1.20, is not in use"},
         {"the stored device is silent, another network answers",
          [](DiagnosisFacts& f)
          {
@@ -173,6 +253,39 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          {"stored-silent"},
          false,
          "switched on"},
+        {"addresses Windows does not use: a duplicate and a tentative one",
+         [](DiagnosisFacts& f)
+         {
+             Adapter wifi = UpAdapter("Wi-Fi", "192.168.1.7", 24);
+             wifi.addresses[0].state = AddressState::Duplicate;
+             wifi.addresses.push_back({Address("10.0.0.9"), 24, AddressState::Tentative});
+             f.adapters.push_back(wifi);
+         },
+         {"ok", "address-conflict"},
+         true,
+         "Wi-Fi has its address 192.168.1.7",
+         "this PC's name does not list"},
+        {"a direct cable, both ends link-local",
+         [](DiagnosisFacts& f)
+         {
+             f.adapters = {UpAdapter("Ethernet", "169.254.10.1", 16)};
+             f.dialogAddresses = {Address("169.254.10.1")};
+             f.stored = "169.254.20.2";
+             f.answers = {{"169.254.20.2", "169.254.10.1"}};
+         },
+         {"ok"},
+         true,
+         "169.254.20.2 answered"},
+        {"an adapter up without an IPv4 address",
+         [](DiagnosisFacts& f)
+         {
+             Adapter v6 = UpAdapter("Wi-Fi", "0.0.0.0", 0);
+             v6.addresses.clear();
+             f.adapters.push_back(v6);
+         },
+         {"ok"},
+         true,
+         "answered"},
         {"a network the name misses",
          [](DiagnosisFacts& f) { f.adapters.push_back(UpAdapter("vEthernet (WSL)", "172.20.1.1", 20)); },
          {"ok", "name-misses-network"},
@@ -191,7 +304,13 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         const Finding& last = findings.back();
         EXPECT_NE(std::string::npos, (last.text + " " + last.fix).find(c.said)) << last.text << " / " << last.fix;
         for (const Finding& f : findings)
+        {
             EXPECT_EQ('.', f.text.back()) << f.code << ": one plain sentence";
+            if (!c.neverSaid.empty())
+            {
+                EXPECT_EQ(std::string::npos, (f.text + " " + f.fix).find(c.neverSaid)) << f.text << " / " << f.fix;
+            }
+        }
     }
 }
 
@@ -199,6 +318,9 @@ TEST(Diagnosis, TheDialogsViewAgainstTheAdapters)
 {
     DiagnosisFacts facts = Healthy();
     facts.dialogAddresses.push_back(Address("10.8.0.6"));  // a VPN that is gone
+    Adapter vpn = UpAdapter("VPN", "10.8.0.6", 32);
+    vpn.state = AdapterState::Disconnected;
+    facts.adapters.push_back(vpn);
     ASSERT_EQ(1u, NameAddressesNotUp(facts).size());
     EXPECT_EQ(Address("10.8.0.6").s_addr, NameAddressesNotUp(facts)[0].s_addr);
     facts.adaptersRead = false;  // then nothing can be said of them

@@ -3,7 +3,8 @@
 // first in the folder connscan runs from (a download folder, often).
 #include "Adapters.h"
 
-#include "ConsoleText.h"
+#include "console/ConsoleText.h"
+#include "framework/SafeStart.h"
 
 #include <ws2tcpip.h>
 
@@ -47,18 +48,43 @@ in_addr Ipv4(const SOCKET_ADDRESS& address)
     return reinterpret_cast<const sockaddr_in*>(address.lpSockaddr)->sin_addr;
 }
 
+// An enabled adapter whose cable is out, or whose Wi-Fi has no network, is
+// down; a disabled one is not listed at all.
+AdapterState StateOf(IF_OPER_STATUS status)
+{
+    switch (status)
+    {
+    case IfOperStatusUp:
+        return AdapterState::Up;
+    case IfOperStatusDown:
+        return AdapterState::Disconnected;
+    case IfOperStatusDormant:
+        return AdapterState::Dormant;
+    case IfOperStatusNotPresent:
+        return AdapterState::NotPresent;
+    case IfOperStatusLowerLayerDown:
+        return AdapterState::LowerLayerDown;
+    default:
+        return AdapterState::Other;
+    }
+}
+
+AddressState StateOf(IP_DAD_STATE state)
+{
+    return state == IpDadStatePreferred   ? AddressState::Preferred
+           : state == IpDadStateTentative ? AddressState::Tentative
+           : state == IpDadStateDuplicate ? AddressState::Duplicate
+                                          : AddressState::Other;
+}
+
 Adapter Facts(const IP_ADAPTER_ADDRESSES& item)
 {
     Adapter adapter;
     adapter.name = item.FriendlyName ? FromWide(item.FriendlyName, CP_ACP) : "";
-    // An enabled adapter whose cable is out, or whose Wi-Fi has no network,
-    // is down; a disabled one is not listed at all.
-    adapter.state = item.OperStatus == IfOperStatusUp     ? AdapterState::Up
-                    : item.OperStatus == IfOperStatusDown ? AdapterState::NoCable
-                                                          : AdapterState::Down;
+    adapter.state = StateOf(item.OperStatus);
     for (const IP_ADAPTER_UNICAST_ADDRESS* a = item.FirstUnicastAddress; a; a = a->Next)
         if (IsIpv4(a->Address))
-            adapter.addresses.push_back({Ipv4(a->Address), a->OnLinkPrefixLength});
+            adapter.addresses.push_back({Ipv4(a->Address), a->OnLinkPrefixLength, StateOf(a->DadState)});
     for (const IP_ADAPTER_GATEWAY_ADDRESS* g = item.FirstGatewayAddress; g; g = g->Next)
         if (IsIpv4(g->Address))
             adapter.gateways.push_back(Ipv4(g->Address));
@@ -68,7 +94,7 @@ Adapter Facts(const IP_ADAPTER_ADDRESSES& item)
 
 bool ReadAdapters(std::vector<Adapter>& adapters, std::string& why)
 {
-    const CLibrary library(::LoadLibraryExA("iphlpapi.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+    const CLibrary library(LoadSystemLibrary("iphlpapi.dll"));
     const auto getAdapters = library.Get() ? reinterpret_cast<GetAdaptersAddressesFn>(reinterpret_cast<void*>(
                                                  ::GetProcAddress(library.Get(), "GetAdaptersAddresses")))
                                            : nullptr;

@@ -8,23 +8,37 @@
 #include <string>
 #include <vector>
 
+// IP Helper's operational state of an adapter (IfOperStatus).
 enum class AdapterState
 {
     Up,
-    Down,
-    NoCable  // enabled, but its medium is disconnected
+    Disconnected,    // down: no cable, or a Wi-Fi without a network
+    Dormant,         // waiting for something outside it (a dial-up, say)
+    NotPresent,      // its hardware is missing
+    LowerLayerDown,  // a layer beneath it (the adapter it runs over) is down
+    Other            // testing or unknown
+};
+
+// Duplicate address detection's verdict on an address (DadState).
+enum class AddressState
+{
+    Preferred,  // in use
+    Tentative,  // still being checked
+    Duplicate,  // another device on the network has it
+    Other       // deprecated or invalid
 };
 
 struct AdapterAddress
 {
     in_addr address;
     int prefix;  // bits of the network part
+    AddressState state = AddressState::Preferred;
 };
 
 struct Adapter
 {
     std::string name;  // the friendly name, as the network settings show it
-    AdapterState state = AdapterState::Down;
+    AdapterState state = AdapterState::Other;
     std::vector<AdapterAddress> addresses;  // IPv4 only
     std::vector<in_addr> gateways;
 };
@@ -34,6 +48,13 @@ enum class Verdict
 {
     Allowed,
     Blocked,
+    Unknown
+};
+
+enum class Switch
+{
+    On,
+    Off,
     Unknown
 };
 
@@ -51,10 +72,12 @@ constexpr const char* kByFirewallService = "firewall service";
 
 struct FirewallProfile
 {
-    const char* name;  // "domain", "private" or "public"
-    Verdict answers = Verdict::Unknown;
-    const char* source = "";  // one of the above; "" when nothing said
+    const char* name = "";               // "domain", "private" or "public"
+    Switch firewall = Switch::Unknown;   // the profile's firewall itself; one that is off blocks nothing
+    Verdict answers = Verdict::Unknown;  // allowed also when the firewall is off
+    const char* source = "";             // one of the above; "" when nothing said
     Activity active = Activity::Unknown;
+    std::string unknownWhy;  // what each source said, where the verdict stays unknown
 };
 
 // A device's answer and the local address it came in on.
@@ -68,19 +91,22 @@ struct DiagnosisFacts
 {
     std::string maker;
     std::string model;
-    std::string key;      // the registry key, from its root
-    std::string profile;  // the twain.ini read; "" when the built-in identity is used
-    std::string port;     // "usb", "network" or "not set", as show says it
-    std::string stored;   // the stored address
+    std::string key;            // the registry key, from its root
+    std::string profile;        // the twain.ini read; "" when the built-in identity is used
+    std::string port;           // "usb", "network" or "not set", as show says it
+    std::string stored;         // the stored address
+    std::string storedInvalid;  // why no device can have it, as the end of a sentence; "" when one can
     bool adaptersRead = false;
     std::string adaptersWhy;  // why not, when they could not be read
     std::vector<Adapter> adapters;
     std::vector<in_addr> dialogAddresses;  // what the dialog's pass asks from
     std::vector<FirewallProfile> firewall;
-    int sent = 0;  // queries that went out: the broadcasts and the direct one
+    std::string firewallServiceWhy;  // why the firewall service said nothing, if it did not
+    int sent = 0;                    // queries that went out: the broadcasts and the direct one
     std::vector<std::string> skipped;
     std::vector<Answer> answers;  // to the broadcasts
-    bool probed = false;          // the stored device was asked directly
+    bool probed = false;          // the query to the stored device went out
+    std::string probeFailed;      // why it could not be sent, when it was meant to be
     bool probeAnswered = false;
 };
 

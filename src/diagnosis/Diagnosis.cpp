@@ -1,0 +1,321 @@
+#include "Diagnosis.h"
+
+#include "discovery/DeviceFinder.h"
+#include "discovery/Ipv4.h"
+#include "framework/Sockets.h"
+
+#include <algorithm>
+
+namespace
+{
+bool IsUp(const Adapter& adapter)
+{
+    return adapter.state == AdapterState::Up;
+}
+
+// An address Windows uses: not one still checked, nor one another device has.
+bool InUse(const AdapterAddress& a)
+{
+    return a.state == AddressState::Preferred;
+}
+
+// Each address in use on an adapter that is up, with the adapter's.
+template <typename F>
+void ForEachAddressUp(const DiagnosisFacts& facts, F each)
+{
+    for (const Adapter& adapter : facts.adapters)
+        if (IsUp(adapter))
+            for (const AdapterAddress& a : adapter.addresses)
+                if (InUse(a))
+                    each(adapter, a);
+}
+
+bool Listed(const std::vector<in_addr>& addresses, in_addr address)
+{
+    return std::any_of(addresses.begin(), addresses.end(), [&](in_addr a) { return a.s_addr == address.s_addr; });
+}
+
+// The stored address as a number; 0 for text that is no address.
+uint32_t Stored(const DiagnosisFacts& facts)
+{
+    CIpv4 stored(in_addr{});
+    return CIpv4::Parse(facts.stored, stored) ? stored.Number() : 0;
+}
+
+// The PC's own network the stored address lies on ("" for none): an up
+// adapter's address in use and its prefix contain it.
+std::string StoredNetwork(const DiagnosisFacts& facts)
+{
+    std::string network;
+    ForEachAddressUp(facts,
+                     [&](const Adapter&, const AdapterAddress& a)
+                     {
+                         const CIpv4 local(a.address, a.prefix);
+                         if (network.empty() && local.Contains(Stored(facts)))
+                             network = local.NetworkText();
+                     });
+    return network;
+}
+
+// The other devices that answered on the stored address's network, and that network.
+std::vector<std::string> AnswersBesideStored(const DiagnosisFacts& facts, std::string& network)
+{
+    std::vector<std::string> others;
+    for (const Answer& answer : facts.answers)
+    {
+        if (answer.address == facts.stored)
+            continue;
+        for (const Adapter& adapter : facts.adapters)
+            for (const AdapterAddress& a : adapter.addresses)
+            {
+                const CIpv4 local(a.address, a.prefix);
+                if (AddressText(a.address) != answer.via || !local.Contains(Stored(facts)))
+                    continue;
+                network = local.NetworkText();
+                if (std::find(others.begin(), others.end(), answer.address) == others.end())
+                    others.push_back(answer.address);
+            }
+    }
+    return others;
+}
+
+// "a", "a and b", "a, b and c".
+std::string Enumerated(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (size_t i = 0; i < items.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+    return text;
+}
+
+const char kEachNetworkFix[] = "Run connscan list --each-network, which asks it; connscan set network ADDRESS "
+                               "stores a device found there.";
+const char kMeanwhile[] = "; meanwhile connscan probe ADDRESS and connscan set network ADDRESS work.";
+
+// The profiles in use that block unicast answers to a broadcast: the
+// active ones, or all when which is active is not known.
+std::vector<const FirewallProfile*> BlockingProfiles(const DiagnosisFacts& facts)
+{
+    const bool anyKnownActive = std::any_of(facts.firewall.begin(), facts.firewall.end(),
+                                            [](const FirewallProfile& p) { return p.active == Activity::Active; });
+    std::vector<const FirewallProfile*> blocking;
+    for (const FirewallProfile& profile : facts.firewall)
+    {
+        const bool inUse =
+            profile.active == Activity::Active || (!anyKnownActive && profile.active != Activity::Inactive);
+        if (inUse && profile.answers == Verdict::Blocked)
+            blocking.push_back(&profile);
+    }
+    return blocking;
+}
+
+void FirewallFindings(const std::vector<const FirewallProfile*>& blocking, std::vector<Finding>& findings)
+{
+    for (const FirewallProfile* profile : blocking)
+    {
+        const bool policy = std::string(profile->source) == kByGroupPolicy;
+        findings.push_back(
+            {"firewall-blocks-answers",
+             std::string("Windows Firewall drops unicast answers to a broadcast in the ") + profile->name +
+                 " profile (" + profile->source +
+                 "): the scanners answer the dialog's query, and Windows throws their answers away.",
+             policy ? std::string("Ask the administrator to allow unicast responses to multicast or broadcast "
+                                  "requests in the firewall's Group Policy") +
+                          kMeanwhile
+                    : std::string("As an administrator: netsh advfirewall set ") + profile->name +
+                          "profile settings unicastresponsetomulticast enable" + kMeanwhile});
+    }
+}
+
+bool AnsweredBroadcast(const DiagnosisFacts& facts)
+{
+    return std::any_of(facts.answers.begin(), facts.answers.end(),
+                       [&](const Answer& a) { return a.address == facts.stored; });
+}
+
+// Why the stored device was not found by the dialog, when it was not.
+void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std::vector<Finding>& findings)
+{
+    const std::string& stored = facts.stored;
+    if (!facts.probeFailed.empty())
+    {
+        findings.push_back(
+            {"stored-unreachable",
+             "The query to the stored device " + stored + " could not be sent: " + facts.probeFailed + ".",
+             "Check this PC's way to " + stored +
+                 ": a VPN that is down, or a network without a gateway (route print shows the "
+                 "routes)."});
+        return;
+    }
+    const std::string ownNetwork = StoredNetwork(facts);
+    if (facts.probeAnswered && !ownNetwork.empty())
+    {
+        findings.push_back(
+            {"stored-misses-broadcast",
+             "The stored device " + stored +
+                 " answered when asked directly, but its answer to the dialog's "
+                 "broadcast did not come, although it is on this PC's network " +
+                 ownNetwork + ": " + (firewallBlocks ? "the firewall drops answers to a broadcast (below), " : "") +
+                 "the Wi-Fi or switch may keep its clients apart (client or port isolation), or the device may "
+                 "not answer a broadcast (its discovery setting).",
+             "None needed for the scanner software, which asks it directly; for the dialog to list it, " +
+                 std::string(firewallBlocks ? "allow the firewall's answers to a broadcast, " : "") +
+                 "turn off client isolation on the access point, or turn on discovery on the device."});
+        return;
+    }
+    if (facts.probeAnswered)
+    {
+        findings.push_back({"stored-beyond-broadcast",
+                            "The stored device " + stored +
+                                " answered when asked directly, but not the dialog's broadcast: it is beyond a "
+                                "router, where a broadcast does not reach.",
+                            "None needed for the scanner software, which asks it directly; the dialog cannot list "
+                            "it, so keep it with connscan set network " +
+                                stored + "."});
+        return;
+    }
+    std::string network;
+    const std::vector<std::string> others = AnswersBesideStored(facts, network);
+    if (others.size() == 1)
+        findings.push_back({"stored-moved",
+                            "The stored device " + stored + " did not answer, but " + others[0] +
+                                " answered on its network " + network + ": the scanner has likely got a new address.",
+                            "Run connscan set network " + others[0] + ", or choose " + others[0] + " in the dialog."});
+    else if (others.size() > 1)
+        findings.push_back(
+            {"stored-candidates",
+             "The stored device " + stored + " did not answer, but " + Enumerated(others) +
+                 " answered on its network " + network +
+                 ": the scanner may have got one of their addresses, and which one cannot be told from here.",
+             "Read the scanner's address on its panel, then choose it in the dialog."});
+    else
+        findings.push_back(
+            {"stored-silent",
+             "The stored device " + stored + " did not answer, and nothing else answered on its network.",
+             "Check that the scanner is switched on and connected, and the address its panel shows."});
+}
+
+// What is stored, when it is no device that answered the broadcast.
+void StoredChoiceFinding(const DiagnosisFacts& facts, std::vector<Finding>& findings)
+{
+    if (facts.port == "usb")
+        findings.push_back(
+            {"usb-stored",
+             "USB is stored under " + facts.key + ": the network is not used" +
+                 (facts.stored.empty() ? "." : "; the address kept with it, " + facts.stored + ", is not in use."),
+             ""});
+    else if (facts.port != "network")
+        findings.push_back({"nothing-stored", "No connection is stored under " + facts.key + ".",
+                            "Choose the scanner in the dialog, or run connscan set network ADDRESS."});
+    else if (facts.stored.empty())
+        findings.push_back({"nothing-stored",
+                            "A network connection is stored under " + facts.key + ", but no device address with it.",
+                            "Choose the scanner in the dialog, or run connscan set network ADDRESS."});
+    else if (!facts.storedInvalid.empty())
+        findings.push_back({"stored-invalid",
+                            "The stored address " + facts.stored + " " + facts.storedInvalid +
+                                ": no device can have it, so it was not asked.",
+                            "Choose the scanner in the dialog, or run connscan set network ADDRESS."});
+    else if (AnsweredBroadcast(facts))
+        findings.push_back({"ok", "The stored device " + facts.stored + " answered the dialog's broadcast.", ""});
+}
+
+void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings)
+{
+    // Two link-local ends of a direct cable find each other: that is no failure.
+    CIpv4 stored(in_addr{});
+    const bool storedLinkLocalAnswers = CIpv4::Parse(facts.stored, stored) &&
+                                        IsLinkLocal(CIpv4::InAddr(stored.Number())) &&
+                                        (facts.probeAnswered || AnsweredBroadcast(facts));
+    for (const Adapter& adapter : facts.adapters)
+    {
+        std::vector<AdapterAddress> used;
+        std::copy_if(adapter.addresses.begin(), adapter.addresses.end(), std::back_inserter(used), InUse);
+        const bool onlyLinkLocal =
+            IsUp(adapter) && !used.empty() && !storedLinkLocalAnswers &&
+            std::all_of(used.begin(), used.end(), [](const AdapterAddress& a) { return IsLinkLocal(a.address); });
+        if (onlyLinkLocal)
+            findings.push_back({"link-local-only",
+                                "Adapter " + adapter.name + " is up with only the address " +
+                                    AddressText(used[0].address) + ": it got no address from DHCP.",
+                                "Check the cable of " + adapter.name +
+                                    " and the network's DHCP server (mostly the router), then run ipconfig /renew."});
+        for (const AdapterAddress& a : adapter.addresses)
+            if (a.state == AddressState::Duplicate)
+                findings.push_back({"address-conflict",
+                                    "Another device on the network of adapter " + adapter.name + " has its address " +
+                                        AddressText(a.address) + ", so Windows does not use it.",
+                                    "Give one of them another address: ipconfig /renew for an address from DHCP, "
+                                    "else change the fixed one."});
+    }
+}
+}  // namespace
+
+std::vector<in_addr> NameAddressesNotUp(const DiagnosisFacts& facts)
+{
+    std::vector<in_addr> missing;
+    if (!facts.adaptersRead)
+        return missing;
+    for (const in_addr address : facts.dialogAddresses)
+    {
+        bool up = false;
+        ForEachAddressUp(facts, [&](const Adapter&, const AdapterAddress& a)
+                         { up = up || a.address.s_addr == address.s_addr; });
+        if (!up)
+            missing.push_back(address);
+    }
+    return missing;
+}
+
+bool IsLinkLocal(in_addr address)
+{
+    return (CIpv4(address).Number() >> 16) == 0xA9FE;  // 169.254
+}
+
+bool StoredChoiceWorks(const DiagnosisFacts& facts)
+{
+    if (facts.port == "usb")
+        return true;
+    return facts.port == "network" && !facts.stored.empty() && (facts.probeAnswered || AnsweredBroadcast(facts));
+}
+
+std::vector<Finding> Judge(const DiagnosisFacts& facts)
+{
+    std::vector<Finding> findings;
+    StoredChoiceFinding(facts, findings);
+    const bool askable = facts.port == "network" && !facts.stored.empty() && facts.storedInvalid.empty();
+
+    if (facts.sent == 0)
+        findings.push_back({"no-network",
+                            "No network of this PC could be asked: no adapter is up with a usable "
+                            "IPv4 address, and nothing was sent.",
+                            "Connect this PC to the scanner's network, by cable or Wi-Fi."});
+    AdapterFindings(facts, findings);
+
+    // The firewall is a cause only where answers to a broadcast are missing:
+    // the stored device's on this PC's network, or every device's.
+    const bool storedAnswerMissing = askable && !AnsweredBroadcast(facts) && !StoredNetwork(facts).empty();
+    const bool answersMissing = facts.sent > 0 && (facts.answers.empty() || storedAnswerMissing);
+    const std::vector<const FirewallProfile*> blocking =
+        answersMissing ? BlockingProfiles(facts) : std::vector<const FirewallProfile*>();
+    FirewallFindings(blocking, findings);
+    if (askable && facts.sent > 0 && !AnsweredBroadcast(facts))
+        StoredDeviceFindings(facts, !blocking.empty(), findings);
+    ForEachAddressUp(facts,
+                     [&](const Adapter& adapter, const AdapterAddress& a)
+                     {
+                         if (!IsLinkLocal(a.address) && !Listed(facts.dialogAddresses, a.address))
+                             findings.push_back({"name-misses-network",
+                                                 "Adapter " + adapter.name + " is up at " + AddressText(a.address) +
+                                                     "/" + std::to_string(a.prefix) +
+                                                     ", but this PC's name does not list it: the dialog does not "
+                                                     "ask its network.",
+                                                 kEachNetworkFix});
+                     });
+    if (facts.sent > 0 && facts.answers.empty() && !facts.probeAnswered)
+        findings.push_back(
+            {"nothing-answered",
+             "No device answered on any network within " + std::to_string(CDeviceFinder::kCollectMs / 1000) + " s.",
+             ""});
+    return findings;
+}
