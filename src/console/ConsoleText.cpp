@@ -17,11 +17,13 @@ void Written(Stream stream, bool written)
         g_bOutputFailed = true;
 }
 
-std::string WithCrLf(const std::string& text)
+// text with each line break as CR LF.
+template <typename Text>
+Text WithCrLf(const Text& text)
 {
-    std::string out;
+    Text out;
     out.reserve(text.size() + text.size() / 16);
-    for (const char c : text)
+    for (const auto c : text)
     {
         if (c == '\n')
             out += '\r';
@@ -30,16 +32,6 @@ std::string WithCrLf(const std::string& text)
     return out;
 }
 }  // namespace
-
-std::wstring WideFromAnsi(const std::string& text)
-{
-    const int size = static_cast<int>(text.size());
-    const int length = size ? ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0) : 0;
-    std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0)
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length);
-    return wide;
-}
 
 void PrintBytes(Stream stream, const std::string& bytes)
 {
@@ -50,20 +42,25 @@ void PrintBytes(Stream stream, const std::string& bytes)
                          written == text.size()));
 }
 
-void Print(Stream stream, const std::string& text)
+void Print(Stream stream, const std::wstring& text)
 {
     const HANDLE hOutput = Handle(stream);
     DWORD mode = 0;
     if (::GetConsoleMode(hOutput, &mode))
     {
-        const std::wstring wide = WideFromAnsi(WithCrLf(text));
+        const std::wstring wide = WithCrLf(text);
         DWORD written = 0;
         Written(stream, wide.empty() ||
                             ::WriteConsoleW(hOutput, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr));
         return;
     }
     const UINT codePage = ::GetConsoleOutputCP();
-    PrintBytes(stream, FromAnsi(text, codePage ? codePage : ::GetOEMCP()));
+    PrintBytes(stream, FromWide(text, codePage ? codePage : ::GetOEMCP()));
+}
+
+void Print(Stream stream, const std::string& text)
+{
+    Print(stream, WideFromAnsi(text));
 }
 
 bool OutputFailed()
@@ -74,16 +71,6 @@ bool OutputFailed()
 void ForgetOutputFailure()
 {
     g_bOutputFailed = false;
-}
-
-std::string FromWide(const std::wstring& wide, unsigned codePage)
-{
-    const int size = static_cast<int>(wide.size());
-    const int length = size ? ::WideCharToMultiByte(codePage, 0, wide.data(), size, nullptr, 0, nullptr, nullptr) : 0;
-    std::string converted(static_cast<size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0)
-        ::WideCharToMultiByte(codePage, 0, wide.data(), size, &converted[0], length, nullptr, nullptr);
-    return converted;
 }
 
 std::string FromAnsi(const std::string& text, unsigned codePage)

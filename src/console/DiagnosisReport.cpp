@@ -2,6 +2,8 @@
 
 #include "Json.h"
 
+#include "framework/AnsiText.h"
+
 #include "framework/Sockets.h"
 
 namespace
@@ -102,35 +104,36 @@ std::string JsonOrNull(const char* text)
 }
 }  // namespace
 
-std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding>& findings)
+std::wstring DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding>& findings)
 {
-    std::string text = "Findings\n";
+    std::wstring text = L"Findings\n";
     for (const Finding& f : findings)
-        text += "  " + f.code + ": " + f.text + "\n" + (f.fix.empty() ? "" : "    Fix: " + f.fix + "\n");
+        text += L"  " + WideFromAnsi(f.code) + L": " + f.text + L"\n" +
+                (f.fix.empty() ? L"" : L"    Fix: " + f.fix + L"\n");
 
-    text += "\nScanner\n  maker    " + facts.maker + "\n  model    " + facts.model + "\n  key      " + facts.key +
-            "\n  profile  " + (facts.profile.empty() ? "none read: the built-in identity" : facts.profile) +
-            "\n  port     " + facts.port + "\n  address  " + facts.stored + "\n";
-
-    text += "\nAdapters\n";
+    text += WideFromAnsi("\nScanner\n  maker    " + facts.maker + "\n  model    " + facts.model + "\n  key      " +
+                         facts.key + "\n  profile  " +
+                         (facts.profile.empty() ? "none read: the built-in identity" : facts.profile) +
+                         "\n  port     " + facts.port + "\n  address  " + facts.stored + "\n\nAdapters\n");
     if (!facts.adaptersRead)
-        text += "  not known: " + facts.adaptersWhy + "\n";
+        text += WideFromAnsi("  not known: " + facts.adaptersWhy + "\n");
     for (const Adapter& adapter : facts.adapters)
     {
-        text += "  " + adapter.name + ": " + StateName(adapter.state) + "\n";
+        std::string details = std::string(": ") + StateName(adapter.state) + "\n";
         for (const AdapterAddress& a : adapter.addresses)
-            text += "    " + AddressText(a.address) + "/" + std::to_string(a.prefix) + AddressNote(a) + "\n";
-        text += "    gateway " + Joined(adapter.gateways, "none") + "\n";
+            details += "    " + AddressText(a.address) + "/" + std::to_string(a.prefix) + AddressNote(a) + "\n";
+        text += L"  " + adapter.name + WideFromAnsi(details + "    gateway " + Joined(adapter.gateways, "none") + "\n");
     }
 
-    text += "\nThe dialog asks from (this PC's name lists)\n  " + Joined(facts.dialogAddresses, "no address") + "\n";
+    std::string rest;
+    rest += "\nThe dialog asks from (this PC's name lists)\n  " + Joined(facts.dialogAddresses, "no address") + "\n";
     const std::vector<in_addr> notUp = NameAddressesNotUp(facts);
     if (!notUp.empty())
-        text += "  on no adapter that is up: " + Joined(notUp, "") + "\n";
+        rest += "  on no adapter that is up: " + Joined(notUp, "") + "\n";
 
-    text += "\nFirewall: unicast answers to a broadcast\n";
+    rest += "\nFirewall: unicast answers to a broadcast\n";
     for (const FirewallProfile& p : facts.firewall)
-        text += std::string("  ") + p.name + std::string(9 - std::string(p.name).size(), ' ') +
+        rest += std::string("  ") + p.name + std::string(9 - std::string(p.name).size(), ' ') +
                 (p.firewall == Switch::Off ? "allowed, the firewall is off" : VerdictName(p.answers)) +
                 (*p.source ? std::string(" (") + p.source + ")" : "") +
                 (p.unknownWhy.empty() ? "" : " (" + p.unknownWhy + ")") +
@@ -139,16 +142,16 @@ std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding
                                                   : ", active or not: not known") +
                 "\n";
 
-    text += "\nThe dialog's pass\n  " + std::to_string(facts.sent) + " queries sent" +
+    rest += "\nThe dialog's pass\n  " + std::to_string(facts.sent) + " queries sent" +
             (facts.probed ? ", the one to the stored device among them\n" : "\n");
     for (const std::string& why : facts.skipped)
-        text += "  skipped " + why + "\n";
+        rest += "  skipped " + why + "\n";
     for (const Answer& a : facts.answers)
-        text += "  " + a.address + " answered via " + a.via + "\n";
+        rest += "  " + a.address + " answered via " + a.via + "\n";
     if (facts.answers.empty())
-        text += "  no answer\n";
+        rest += "  no answer\n";
 
-    return text + "\nThe stored device asked directly\n  " + ProbeText(facts) + "\n";
+    return text + WideFromAnsi(rest + "\nThe stored device asked directly\n  " + ProbeText(facts) + "\n");
 }
 
 std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding>& findings)

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-// In the ANSI code page, as Print takes it.
-std::string DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding>& findings);
+// In UTF-16, for Print: an adapter's name may be in any script.
+std::wstring DiagnosisText(const DiagnosisFacts& facts, const std::vector<Finding>& findings);
 // One JSON object in ASCII: identity, stored, adapters, dialogAddresses,
 // firewall, pass, probe and findings.
 std::string DiagnosisJson(const DiagnosisFacts& facts, const std::vector<Finding>& findings);

@@ -8,11 +8,16 @@
 
 std::string JsonString(const std::string& text)
 {
+    return JsonString(WideFromAnsi(text));
+}
+
+std::string JsonString(const std::wstring& text)
+{
     // Every character beyond ASCII as \uXXXX, of UTF-16 code units (a pair
     // beyond the BMP): the text reads the same in any code page a reader
     // decodes it in, as PowerShell 5.1 decodes in the console's.
     std::string quoted = "\"";
-    for (const wchar_t c : WideFromAnsi(text))
+    for (const wchar_t c : text)
     {
         if (c == L'"' || c == L'\\')
         {

@@ -3,7 +3,6 @@
 // first in the folder connscan runs from (a download folder, often).
 #include "Adapters.h"
 
-#include "console/ConsoleText.h"
 #include "framework/SafeStart.h"
 
 #include <ws2tcpip.h>
@@ -80,7 +79,7 @@ AddressState StateOf(IP_DAD_STATE state)
 Adapter Facts(const IP_ADAPTER_ADDRESSES& item)
 {
     Adapter adapter;
-    adapter.name = item.FriendlyName ? FromWide(item.FriendlyName, CP_ACP) : "";
+    adapter.name = item.FriendlyName ? item.FriendlyName : L"";
     adapter.state = StateOf(item.OperStatus);
     for (const IP_ADAPTER_UNICAST_ADDRESS* a = item.FirstUnicastAddress; a; a = a->Next)
         if (IsIpv4(a->Address))

@@ -2,12 +2,24 @@
 
 #include "discovery/DeviceFinder.h"
 #include "discovery/Ipv4.h"
+#include "framework/AnsiText.h"
 #include "framework/Sockets.h"
 
 #include <algorithm>
 
 namespace
 {
+// Text of the ANSI code page (a key, an address, a reason) in a finding's UTF-16.
+std::wstring W(const std::string& text)
+{
+    return WideFromAnsi(text);
+}
+
+std::wstring W(in_addr address)
+{
+    return W(AddressText(address));
+}
+
 bool IsUp(const Adapter& adapter)
 {
     return adapter.state == AdapterState::Up;
@@ -80,17 +92,18 @@ std::vector<std::string> AnswersBesideStored(const DiagnosisFacts& facts, std::s
 }
 
 // "a", "a and b", "a, b and c".
-std::string Enumerated(const std::vector<std::string>& items)
+std::wstring Enumerated(const std::vector<std::string>& items)
 {
-    std::string text;
+    std::wstring text;
     for (size_t i = 0; i < items.size(); ++i)
-        text += (i == 0 ? "" : i + 1 == items.size() ? " and " : ", ") + items[i];
+        text += (i == 0 ? L"" : i + 1 == items.size() ? L" and " : L", ") + W(items[i]);
     return text;
 }
 
-const char kEachNetworkFix[] = "Run connscan list --each-network, which asks it; connscan set network ADDRESS "
-                               "stores a device found there.";
-const char kMeanwhile[] = "; meanwhile connscan probe ADDRESS and connscan set network ADDRESS work.";
+const wchar_t kEachNetworkFix[] = L"Run connscan list --each-network, which asks it; connscan set network ADDRESS "
+                                  L"stores a device found there.";
+const wchar_t kMeanwhile[] = L"; meanwhile connscan probe ADDRESS and connscan set network ADDRESS work.";
+const wchar_t kChooseFix[] = L"Choose the scanner in the dialog, or run connscan set network ADDRESS.";
 
 // The profiles in use that block unicast answers to a broadcast: the
 // active ones, or all when which is active is not known.
@@ -116,14 +129,14 @@ void FirewallFindings(const std::vector<const FirewallProfile*>& blocking, std::
         const bool policy = std::string(profile->source) == kByGroupPolicy;
         findings.push_back(
             {"firewall-blocks-answers",
-             std::string("Windows Firewall drops unicast answers to a broadcast in the ") + profile->name +
-                 " profile (" + profile->source +
-                 "): the scanners answer the dialog's query, and Windows throws their answers away.",
-             policy ? std::string("Ask the administrator to allow unicast responses to multicast or broadcast "
-                                  "requests in the firewall's Group Policy") +
-                          kMeanwhile
-                    : std::string("As an administrator: netsh advfirewall set ") + profile->name +
-                          "profile settings unicastresponsetomulticast enable" + kMeanwhile});
+             L"Windows Firewall drops unicast answers to a broadcast in the " + W(profile->name) + L" profile (" +
+                 W(profile->source) + L"): the scanners answer the dialog's query, and Windows throws their answers "
+                                      L"away.",
+             policy ? L"Ask the administrator to allow unicast responses to multicast or broadcast requests in the "
+                      L"firewall's Group Policy" +
+                          std::wstring(kMeanwhile)
+                    : L"As an administrator: netsh advfirewall set " + W(profile->name) +
+                          L"profile settings unicastresponsetomulticast enable" + kMeanwhile});
     }
 }
 
@@ -136,15 +149,15 @@ bool AnsweredBroadcast(const DiagnosisFacts& facts)
 // Why the stored device was not found by the dialog, when it was not.
 void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std::vector<Finding>& findings)
 {
-    const std::string& stored = facts.stored;
+    const std::wstring stored = W(facts.stored);
     if (!facts.probeFailed.empty())
     {
-        findings.push_back(
-            {"stored-unreachable",
-             "The query to the stored device " + stored + " could not be sent: " + facts.probeFailed + ".",
-             "Check this PC's way to " + stored +
-                 ": a VPN that is down, or a network without a gateway (route print shows the "
-                 "routes)."});
+        findings.push_back({"stored-unreachable",
+                            L"The query to the stored device " + stored + L" could not be sent: " +
+                                W(facts.probeFailed) + L".",
+                            L"Check this PC's way to " + stored +
+                                L": a VPN that is down, or a network without a gateway (route print shows the "
+                                L"routes)."});
         return;
     }
     const std::string ownNetwork = StoredNetwork(facts);
@@ -152,72 +165,77 @@ void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std:
     {
         findings.push_back(
             {"stored-misses-broadcast",
-             "The stored device " + stored +
-                 " answered when asked directly, but its answer to the dialog's "
-                 "broadcast did not come, although it is on this PC's network " +
-                 ownNetwork + ": " + (firewallBlocks ? "the firewall drops answers to a broadcast (below), " : "") +
-                 "the Wi-Fi or switch may keep its clients apart (client or port isolation), or the device may "
-                 "not answer a broadcast (its discovery setting).",
-             "None needed for the scanner software, which asks it directly; for the dialog to list it, " +
-                 std::string(firewallBlocks ? "allow the firewall's answers to a broadcast, " : "") +
-                 "turn off client isolation on the access point, or turn on discovery on the device."});
+             L"The stored device " + stored +
+                 L" answered when asked directly, but its answer to the dialog's broadcast did not come, although "
+                 L"it is on this PC's network " +
+                 W(ownNetwork) + L": " +
+                 (firewallBlocks ? L"the firewall drops answers to a broadcast (below), " : L"") +
+                 L"the Wi-Fi or switch may keep its clients apart (client or port isolation), or the device may "
+                 L"not answer a broadcast (its discovery setting).",
+             L"None needed for the scanner software, which asks it directly; for the dialog to list it, " +
+                 std::wstring(firewallBlocks ? L"allow the firewall's answers to a broadcast, " : L"") +
+                 L"turn off client isolation on the access point, or turn on discovery on the device."});
         return;
     }
     if (facts.probeAnswered)
     {
         findings.push_back({"stored-beyond-broadcast",
-                            "The stored device " + stored +
-                                " answered when asked directly, but not the dialog's broadcast: it is beyond a "
-                                "router, where a broadcast does not reach.",
-                            "None needed for the scanner software, which asks it directly; the dialog cannot list "
-                            "it, so keep it with connscan set network " +
-                                stored + "."});
+                            L"The stored device " + stored +
+                                L" answered when asked directly, but not the dialog's broadcast: it is beyond a "
+                                L"router, where a broadcast does not reach.",
+                            L"None needed for the scanner software, which asks it directly; the dialog cannot list "
+                            L"it, so keep it with connscan set network " +
+                                stored + L"."});
         return;
     }
     std::string network;
     const std::vector<std::string> others = AnswersBesideStored(facts, network);
     if (others.size() == 1)
         findings.push_back({"stored-moved",
-                            "The stored device " + stored + " did not answer, but " + others[0] +
-                                " answered on its network " + network + ": the scanner has likely got a new address.",
-                            "Run connscan set network " + others[0] + ", or choose " + others[0] + " in the dialog."});
+                            L"The stored device " + stored + L" did not answer, but " + W(others[0]) +
+                                L" answered on its network " + W(network) +
+                                L": the scanner has likely got a new address.",
+                            L"Run connscan set network " + W(others[0]) + L", or choose " + W(others[0]) +
+                                L" in the dialog."});
     else if (others.size() > 1)
-        findings.push_back(
-            {"stored-candidates",
-             "The stored device " + stored + " did not answer, but " + Enumerated(others) +
-                 " answered on its network " + network +
-                 ": the scanner may have got one of their addresses, and which one cannot be told from here.",
-             "Read the scanner's address on its panel, then choose it in the dialog."});
+        findings.push_back({"stored-candidates",
+                            L"The stored device " + stored + L" did not answer, but " + Enumerated(others) +
+                                L" answered on its network " + W(network) +
+                                L": the scanner may have got one of their addresses, and which one cannot be told "
+                                L"from here.",
+                            L"Read the scanner's address on its panel, then choose it in the dialog."});
     else
         findings.push_back(
             {"stored-silent",
-             "The stored device " + stored + " did not answer, and nothing else answered on its network.",
-             "Check that the scanner is switched on and connected, and the address its panel shows."});
+             L"The stored device " + stored + L" did not answer, and nothing else answered on its network.",
+             L"Check that the scanner is switched on and connected, and the address its panel shows."});
 }
 
 // What is stored, when it is no device that answered the broadcast.
 void StoredChoiceFinding(const DiagnosisFacts& facts, std::vector<Finding>& findings)
 {
+    const std::wstring key = W(facts.key);
     if (facts.port == "usb")
-        findings.push_back(
-            {"usb-stored",
-             "USB is stored under " + facts.key + ": the network is not used" +
-                 (facts.stored.empty() ? "." : "; the address kept with it, " + facts.stored + ", is not in use."),
-             ""});
+        findings.push_back({"usb-stored",
+                            L"USB is stored under " + key + L": the network is not used" +
+                                (facts.stored.empty()
+                                     ? L"."
+                                     : L"; the address kept with it, " + W(facts.stored) + L", is not in use."),
+                            L""});
     else if (facts.port != "network")
-        findings.push_back({"nothing-stored", "No connection is stored under " + facts.key + ".",
-                            "Choose the scanner in the dialog, or run connscan set network ADDRESS."});
+        findings.push_back({"nothing-stored", L"No connection is stored under " + key + L".", kChooseFix});
     else if (facts.stored.empty())
         findings.push_back({"nothing-stored",
-                            "A network connection is stored under " + facts.key + ", but no device address with it.",
-                            "Choose the scanner in the dialog, or run connscan set network ADDRESS."});
+                            L"A network connection is stored under " + key + L", but no device address with it.",
+                            kChooseFix});
     else if (!facts.storedInvalid.empty())
         findings.push_back({"stored-invalid",
-                            "The stored address " + facts.stored + " " + facts.storedInvalid +
-                                ": no device can have it, so it was not asked.",
-                            "Choose the scanner in the dialog, or run connscan set network ADDRESS."});
+                            L"The stored address " + W(facts.stored) + L" " + W(facts.storedInvalid) +
+                                L": no device can have it, so it was not asked.",
+                            kChooseFix});
     else if (AnsweredBroadcast(facts))
-        findings.push_back({"ok", "The stored device " + facts.stored + " answered the dialog's broadcast.", ""});
+        findings.push_back(
+            {"ok", L"The stored device " + W(facts.stored) + L" answered the dialog's broadcast.", L""});
 }
 
 void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings)
@@ -231,22 +249,22 @@ void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings
     {
         std::vector<AdapterAddress> used;
         std::copy_if(adapter.addresses.begin(), adapter.addresses.end(), std::back_inserter(used), InUse);
-        const bool onlyLinkLocal =
-            IsUp(adapter) && !used.empty() && !storedLinkLocalAnswers &&
-            std::all_of(used.begin(), used.end(), [](const AdapterAddress& a) { return IsLinkLocal(a.address); });
+        const bool onlyLinkLocal = IsUp(adapter) && !used.empty() && !storedLinkLocalAnswers &&
+                                   std::all_of(used.begin(), used.end(),
+                                               [](const AdapterAddress& a) { return IsLinkLocal(a.address); });
         if (onlyLinkLocal)
             findings.push_back({"link-local-only",
-                                "Adapter " + adapter.name + " is up with only the address " +
-                                    AddressText(used[0].address) + ": it got no address from DHCP.",
-                                "Check the cable of " + adapter.name +
-                                    " and the network's DHCP server (mostly the router), then run ipconfig /renew."});
+                                L"Adapter " + adapter.name + L" is up with only the address " + W(used[0].address) +
+                                    L": it got no address from DHCP.",
+                                L"Check the cable of " + adapter.name +
+                                    L" and the network's DHCP server (mostly the router), then run ipconfig /renew."});
         for (const AdapterAddress& a : adapter.addresses)
             if (a.state == AddressState::Duplicate)
                 findings.push_back({"address-conflict",
-                                    "Another device on the network of adapter " + adapter.name + " has its address " +
-                                        AddressText(a.address) + ", so Windows does not use it.",
-                                    "Give one of them another address: ipconfig /renew for an address from DHCP, "
-                                    "else change the fixed one."});
+                                    L"Another device on the network of adapter " + adapter.name +
+                                        L" has its address " + W(a.address) + L", so Windows does not use it.",
+                                    L"Give one of them another address: ipconfig /renew for an address from DHCP, "
+                                    L"else change the fixed one."});
     }
 }
 }  // namespace
@@ -287,9 +305,9 @@ std::vector<Finding> Judge(const DiagnosisFacts& facts)
 
     if (facts.sent == 0)
         findings.push_back({"no-network",
-                            "No network of this PC could be asked: no adapter is up with a usable "
-                            "IPv4 address, and nothing was sent.",
-                            "Connect this PC to the scanner's network, by cable or Wi-Fi."});
+                            L"No network of this PC could be asked: no adapter is up with a usable "
+                            L"IPv4 address, and nothing was sent.",
+                            L"Connect this PC to the scanner's network, by cable or Wi-Fi."});
     AdapterFindings(facts, findings);
 
     // The firewall is a cause only where answers to a broadcast are missing:
@@ -306,16 +324,16 @@ std::vector<Finding> Judge(const DiagnosisFacts& facts)
                      {
                          if (!IsLinkLocal(a.address) && !Listed(facts.dialogAddresses, a.address))
                              findings.push_back({"name-misses-network",
-                                                 "Adapter " + adapter.name + " is up at " + AddressText(a.address) +
-                                                     "/" + std::to_string(a.prefix) +
-                                                     ", but this PC's name does not list it: the dialog does not "
-                                                     "ask its network.",
+                                                 L"Adapter " + adapter.name + L" is up at " + W(a.address) + L"/" +
+                                                     std::to_wstring(a.prefix) +
+                                                     L", but this PC's name does not list it: the dialog does not "
+                                                     L"ask its network.",
                                                  kEachNetworkFix});
                      });
     if (facts.sent > 0 && facts.answers.empty() && !facts.probeAnswered)
-        findings.push_back(
-            {"nothing-answered",
-             "No device answered on any network within " + std::to_string(CDeviceFinder::kCollectMs / 1000) + " s.",
-             ""});
+        findings.push_back({"nothing-answered",
+                            L"No device answered on any network within " +
+                                std::to_wstring(CDeviceFinder::kCollectMs / 1000) + L" s.",
+                            L""});
     return findings;
 }

@@ -37,7 +37,7 @@ struct AdapterAddress
 
 struct Adapter
 {
-    std::string name;  // the friendly name, as the network settings show it
+    std::wstring name;  // the friendly name, as the network settings show it, in any script
     AdapterState state = AdapterState::Other;
     std::vector<AdapterAddress> addresses;  // IPv4 only
     std::vector<in_addr> gateways;
@@ -113,8 +113,8 @@ struct DiagnosisFacts
 struct Finding
 {
     std::string code;
-    std::string text;
-    std::string fix;  // "" when nothing is to be done
+    std::wstring text;  // UTF-16: it may name an adapter
+    std::wstring fix;   // empty when nothing is to be done
 };
 
 // The findings, most likely cause first, preceded by "ok" when the stored

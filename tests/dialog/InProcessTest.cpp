@@ -37,21 +37,39 @@ public:
     BOOL InitInstance() override { return FALSE; }
 };
 
-// Runs dlg modally while script drives it from another thread; script ends
-// by closing the dialog. The whole run is bounded.
+// Runs dlg modally while script drives it from another thread, once it
+// shows (its handle comes before it has its place on the screen); script
+// ends by closing the dialog. The whole run is bounded.
 INT_PTR RunModal(CDialog& dlg, const std::function<void(HWND)>& script)
 {
     std::thread driver(
         [&dlg, &script]
         {
             HWND hDlg = nullptr;
-            if (WaitFor([&] { return (hDlg = dlg.GetSafeHwnd()) != nullptr; }, 10000))
+            if (WaitFor([&] { return (hDlg = dlg.GetSafeHwnd()) != nullptr && ::IsWindowVisible(hDlg); }, 10000))
                 script(hDlg);
         });
     const Watchdog bound(30000, "the in-process dialog was not closed");
     const INT_PTR result = dlg.DoModal();
     driver.join();
     return result;
+}
+
+// What the pointer is over, against where the dialog is, for a failure's message.
+std::string WindowUnderPointer(HWND hDlg)
+{
+    POINT pt{};
+    ::GetCursorPos(&pt);
+    RECT rc{};
+    ::GetWindowRect(hDlg, &rc);
+    const HWND hUnder = ::WindowFromPoint(pt);
+    DWORD pid = 0;
+    ::GetWindowThreadProcessId(hUnder, &pid);
+    char cls[64] = {};
+    ::GetClassNameA(hUnder, cls, sizeof cls);
+    return "the pointer at " + std::to_string(pt.x) + "," + std::to_string(pt.y) + " is over a window of class " + cls +
+           " of process " + std::to_string(pid) + "; the dialog is at " + std::to_string(rc.left) + "," +
+           std::to_string(rc.top) + "-" + std::to_string(rc.right) + "," + std::to_string(rc.bottom);
 }
 
 void Click(HWND hDlg, int id)
@@ -152,6 +170,7 @@ TEST(InProcess, ThePointerShowsWorkInTheBackgroundWhileAPassRuns)
         return hCursor;
     };
     bool before = false, during = false, after = false, disabledByMessage = false;
+    std::string under;
     HCURSOR withMessage = nullptr;
     CConnSetupDlg dlg;
     // As in the program, the dialog is the application's main window: the
@@ -169,6 +188,8 @@ TEST(InProcess, ThePointerShowsWorkInTheBackgroundWhileAPassRuns)
                  ::SetCursorPos(rc.left + 4, rc.bottom - 4);
                  ::SetCursorPos(rc.left + 3, rc.bottom - 3);
                  before = shows(arrow);
+                 if (!before)
+                     under = WindowUnderPointer(hDlg);
                  Click(hDlg, kDiscover);
                  auto passRuns = [&] { return !::IsWindowEnabled(::GetDlgItem(hDlg, kDiscover)); };
                  EXPECT_TRUE(WaitFor(passRuns, 3000)) << "the pass did not start";
@@ -195,7 +216,7 @@ TEST(InProcess, ThePointerShowsWorkInTheBackgroundWhileAPassRuns)
                  EXPECT_TRUE(WaitFor([&] { return !passRuns(); }, 5000)) << "the pass did not end";
                  Click(hDlg, kCancel);
              });
-    EXPECT_TRUE(before) << "the pointer over the dialog is not the arrow";
+    EXPECT_TRUE(before) << "the pointer over the dialog is not the arrow; " << under;
     EXPECT_TRUE(during) << "the pointer did not show the pass";
     EXPECT_TRUE(after) << "the pointer still shows a pass that ended";
     EXPECT_TRUE(disabledByMessage) << "the message did not disable the dialog";

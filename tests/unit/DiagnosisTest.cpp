@@ -1,6 +1,8 @@
 // Judging what diagnose gathered, on facts made here: among them firewall
 // and adapter states that no test network can give.
+#include "console/DiagnosisReport.h"
 #include "diagnosis/Diagnosis.h"
+#include "framework/AnsiText.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +19,7 @@ in_addr Address(const char* dotted)
     return a;
 }
 
-Adapter UpAdapter(const char* name, const char* address, int prefix)
+Adapter UpAdapter(const wchar_t* name, const char* address, int prefix)
 {
     Adapter adapter;
     adapter.name = name;
@@ -44,7 +46,7 @@ DiagnosisFacts Healthy()
     f.port = "network";
     f.stored = "192.168.1.20";
     f.adaptersRead = true;
-    f.adapters = {UpAdapter("Ethernet", "192.168.1.5", 24)};
+    f.adapters = {UpAdapter(L"Ethernet", "192.168.1.5", 24)};
     f.dialogAddresses = {Address("192.168.1.5")};
     f.firewall = {Profile("domain", Verdict::Allowed, kByLocalSetting, Activity::Inactive),
                   Profile("private", Verdict::Allowed, kByLocalSetting, Activity::Active),
@@ -54,6 +56,12 @@ DiagnosisFacts Healthy()
     f.probed = true;
     f.probeAnswered = true;
     return f;
+}
+
+// A finding's text and fix, in the ANSI code page.
+std::string Ansi(const Finding& f)
+{
+    return FromWide(f.text + L" / " + f.fix, CP_ACP);
 }
 
 std::vector<std::string> Codes(const std::vector<Finding>& findings)
@@ -103,7 +111,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         {"a link-local adapter beside a good one",
          [](DiagnosisFacts& f)
          {
-             f.adapters.push_back(UpAdapter("Wi-Fi", "169.254.7.9", 16));
+             f.adapters.push_back(UpAdapter(L"Wi-Fi", "169.254.7.9", 16));
              f.dialogAddresses.push_back(Address("169.254.7.9"));
          },
          {"ok", "link-local-only"},
@@ -167,7 +175,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          [](DiagnosisFacts& f)
          {
              f.answers = {{"10.0.75.31", "10.0.75.1"}, {"192.168.1.31", "192.168.1.5"}};
-             f.adapters.push_back(UpAdapter("vEthernet", "10.0.75.1", 24));
+             f.adapters.push_back(UpAdapter(L"vEthernet", "10.0.75.1", 24));
              f.dialogAddresses.push_back(Address("10.0.75.1"));
              f.probeAnswered = false;
          },
@@ -189,7 +197,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          [](DiagnosisFacts& f)
          {
              f.answers = {{"192.168.0.31", "192.168.0.5"}};
-             f.adapters.push_back(UpAdapter("LAN 2", "192.168.0.5", 24));
+             f.adapters.push_back(UpAdapter(L"LAN 2", "192.168.0.5", 24));
              f.dialogAddresses.push_back(Address("192.168.0.5"));
              f.probeAnswered = false;
          },
@@ -246,7 +254,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          [](DiagnosisFacts& f)
          {
              f.answers = {{"10.0.75.31", "10.0.75.1"}};
-             f.adapters.push_back(UpAdapter("vEthernet", "10.0.75.1", 24));
+             f.adapters.push_back(UpAdapter(L"vEthernet", "10.0.75.1", 24));
              f.dialogAddresses.push_back(Address("10.0.75.1"));
              f.probeAnswered = false;
          },
@@ -256,7 +264,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         {"addresses Windows does not use: a duplicate and a tentative one",
          [](DiagnosisFacts& f)
          {
-             Adapter wifi = UpAdapter("Wi-Fi", "192.168.1.7", 24);
+             Adapter wifi = UpAdapter(L"Wi-Fi", "192.168.1.7", 24);
              wifi.addresses[0].state = AddressState::Duplicate;
              wifi.addresses.push_back({Address("10.0.0.9"), 24, AddressState::Tentative});
              f.adapters.push_back(wifi);
@@ -268,7 +276,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         {"a direct cable, both ends link-local",
          [](DiagnosisFacts& f)
          {
-             f.adapters = {UpAdapter("Ethernet", "169.254.10.1", 16)};
+             f.adapters = {UpAdapter(L"Ethernet", "169.254.10.1", 16)};
              f.dialogAddresses = {Address("169.254.10.1")};
              f.stored = "169.254.20.2";
              f.answers = {{"169.254.20.2", "169.254.10.1"}};
@@ -279,7 +287,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         {"an adapter up without an IPv4 address",
          [](DiagnosisFacts& f)
          {
-             Adapter v6 = UpAdapter("Wi-Fi", "0.0.0.0", 0);
+             Adapter v6 = UpAdapter(L"Wi-Fi", "0.0.0.0", 0);
              v6.addresses.clear();
              f.adapters.push_back(v6);
          },
@@ -287,7 +295,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          true,
          "answered"},
         {"a network the name misses",
-         [](DiagnosisFacts& f) { f.adapters.push_back(UpAdapter("vEthernet (WSL)", "172.20.1.1", 20)); },
+         [](DiagnosisFacts& f) { f.adapters.push_back(UpAdapter(L"vEthernet (WSL)", "172.20.1.1", 20)); },
          {"ok", "name-misses-network"},
          true,
          "172.20.1.1/20"},
@@ -301,14 +309,14 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
         EXPECT_EQ(c.codes, Codes(findings));
         EXPECT_EQ(c.works, StoredChoiceWorks(facts));
         ASSERT_FALSE(findings.empty());
-        const Finding& last = findings.back();
-        EXPECT_NE(std::string::npos, (last.text + " " + last.fix).find(c.said)) << last.text << " / " << last.fix;
+        const std::string last = Ansi(findings.back());
+        EXPECT_NE(std::string::npos, last.find(c.said)) << last;
         for (const Finding& f : findings)
         {
-            EXPECT_EQ('.', f.text.back()) << f.code << ": one plain sentence";
+            EXPECT_EQ(L'.', f.text.back()) << f.code << ": one plain sentence";
             if (!c.neverSaid.empty())
             {
-                EXPECT_EQ(std::string::npos, (f.text + " " + f.fix).find(c.neverSaid)) << f.text << " / " << f.fix;
+                EXPECT_EQ(std::string::npos, Ansi(f).find(c.neverSaid)) << Ansi(f);
             }
         }
     }
@@ -318,7 +326,7 @@ TEST(Diagnosis, TheDialogsViewAgainstTheAdapters)
 {
     DiagnosisFacts facts = Healthy();
     facts.dialogAddresses.push_back(Address("10.8.0.6"));  // a VPN that is gone
-    Adapter vpn = UpAdapter("VPN", "10.8.0.6", 32);
+    Adapter vpn = UpAdapter(L"VPN", "10.8.0.6", 32);
     vpn.state = AdapterState::Disconnected;
     facts.adapters.push_back(vpn);
     ASSERT_EQ(1u, NameAddressesNotUp(facts).size());
@@ -327,4 +335,19 @@ TEST(Diagnosis, TheDialogsViewAgainstTheAdapters)
     EXPECT_TRUE(NameAddressesNotUp(facts).empty());
     EXPECT_TRUE(IsLinkLocal(Address("169.254.0.1")));
     EXPECT_FALSE(IsLinkLocal(Address("169.253.255.255")));
+}
+
+TEST(Diagnosis, AnAdaptersNameReachesTheReportAndTheJsonWhateverItsScript)
+{
+    // Cyrillic, which the test's ANSI code page (1252) cannot hold.
+    const std::wstring name = L"\x0421\x0435\x0442\x044c 2";
+    DiagnosisFacts facts = Healthy();
+    facts.adapters.push_back(UpAdapter(name.c_str(), "169.254.7.9", 16));
+    const std::vector<Finding> findings = Judge(facts);
+    ASSERT_EQ(std::vector<std::string>({"ok", "link-local-only"}), Codes(findings));
+    EXPECT_EQ(0u, findings[1].text.find(L"Adapter " + name + L" is up"));
+    EXPECT_NE(std::wstring::npos, DiagnosisText(facts, findings).find(L"\n  " + name + L": up\n"));
+    const std::string json = DiagnosisJson(facts, findings);
+    EXPECT_NE(std::string::npos, json.find("\"name\": \"\\u0421\\u0435\\u0442\\u044c 2\"")) << json;
+    EXPECT_NE(std::string::npos, json.find("Adapter \\u0421\\u0435\\u0442\\u044c 2 is up")) << json;
 }
