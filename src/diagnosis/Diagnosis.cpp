@@ -130,8 +130,9 @@ void FirewallFindings(const std::vector<const FirewallProfile*>& blocking, std::
         findings.push_back(
             {"firewall-blocks-answers",
              L"Windows Firewall drops unicast answers to a broadcast in the " + W(profile->name) + L" profile (" +
-                 W(profile->source) + L"): the scanners answer the dialog's query, and Windows throws their answers "
-                                      L"away.",
+                 W(profile->source) +
+                 L"): the scanners answer the dialog's query, and Windows throws their answers "
+                 L"away.",
              policy ? L"Ask the administrator to allow unicast responses to multicast or broadcast requests in the "
                       L"firewall's Group Policy" +
                           std::wstring(kMeanwhile)
@@ -152,12 +153,12 @@ void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std:
     const std::wstring stored = W(facts.stored);
     if (!facts.probeFailed.empty())
     {
-        findings.push_back({"stored-unreachable",
-                            L"The query to the stored device " + stored + L" could not be sent: " +
-                                W(facts.probeFailed) + L".",
-                            L"Check this PC's way to " + stored +
-                                L": a VPN that is down, or a network without a gateway (route print shows the "
-                                L"routes)."});
+        findings.push_back(
+            {"stored-unreachable",
+             L"The query to the stored device " + stored + L" could not be sent: " + W(facts.probeFailed) + L".",
+             L"Check this PC's way to " + stored +
+                 L": a VPN that is down, or a network without a gateway (route print shows the "
+                 L"routes)."});
         return;
     }
     const std::string ownNetwork = StoredNetwork(facts);
@@ -169,7 +170,7 @@ void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std:
                  L" answered when asked directly, but its answer to the dialog's broadcast did not come, although "
                  L"it is on this PC's network " +
                  W(ownNetwork) + L": " +
-                 (firewallBlocks ? L"the firewall drops answers to a broadcast (below), " : L"") +
+                 (firewallBlocks ? L"the firewall drops answers to a broadcast (firewall-blocks-answers), " : L"") +
                  L"the Wi-Fi or switch may keep its clients apart (client or port isolation), or the device may "
                  L"not answer a broadcast (its discovery setting).",
              L"None needed for the scanner software, which asks it directly; for the dialog to list it, " +
@@ -191,12 +192,11 @@ void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std:
     std::string network;
     const std::vector<std::string> others = AnswersBesideStored(facts, network);
     if (others.size() == 1)
-        findings.push_back({"stored-moved",
-                            L"The stored device " + stored + L" did not answer, but " + W(others[0]) +
-                                L" answered on its network " + W(network) +
-                                L": the scanner has likely got a new address.",
-                            L"Run connscan set network " + W(others[0]) + L", or choose " + W(others[0]) +
-                                L" in the dialog."});
+        findings.push_back(
+            {"stored-moved",
+             L"The stored device " + stored + L" did not answer, but " + W(others[0]) + L" answered on its network " +
+                 W(network) + L": the scanner has likely got a new address.",
+             L"Run connscan set network " + W(others[0]) + L", or choose " + W(others[0]) + L" in the dialog."});
     else if (others.size() > 1)
         findings.push_back({"stored-candidates",
                             L"The stored device " + stored + L" did not answer, but " + Enumerated(others) +
@@ -216,12 +216,12 @@ void StoredChoiceFinding(const DiagnosisFacts& facts, std::vector<Finding>& find
 {
     const std::wstring key = W(facts.key);
     if (facts.port == "usb")
-        findings.push_back({"usb-stored",
-                            L"USB is stored under " + key + L": the network is not used" +
-                                (facts.stored.empty()
-                                     ? L"."
-                                     : L"; the address kept with it, " + W(facts.stored) + L", is not in use."),
-                            L""});
+        findings.push_back(
+            {"usb-stored",
+             L"USB is stored under " + key + L": the network is not used" +
+                 (facts.stored.empty() ? L"."
+                                       : L"; the address kept with it, " + W(facts.stored) + L", is not in use."),
+             L""});
     else if (facts.port != "network")
         findings.push_back({"nothing-stored", L"No connection is stored under " + key + L".", kChooseFix});
     else if (facts.stored.empty())
@@ -234,8 +234,7 @@ void StoredChoiceFinding(const DiagnosisFacts& facts, std::vector<Finding>& find
                                 L": no device can have it, so it was not asked.",
                             kChooseFix});
     else if (AnsweredBroadcast(facts))
-        findings.push_back(
-            {"ok", L"The stored device " + W(facts.stored) + L" answered the dialog's broadcast.", L""});
+        findings.push_back({"ok", L"The stored device " + W(facts.stored) + L" answered the dialog's broadcast.", L""});
 }
 
 void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings)
@@ -249,9 +248,9 @@ void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings
     {
         std::vector<AdapterAddress> used;
         std::copy_if(adapter.addresses.begin(), adapter.addresses.end(), std::back_inserter(used), InUse);
-        const bool onlyLinkLocal = IsUp(adapter) && !used.empty() && !storedLinkLocalAnswers &&
-                                   std::all_of(used.begin(), used.end(),
-                                               [](const AdapterAddress& a) { return IsLinkLocal(a.address); });
+        const bool onlyLinkLocal =
+            IsUp(adapter) && !used.empty() && !storedLinkLocalAnswers &&
+            std::all_of(used.begin(), used.end(), [](const AdapterAddress& a) { return IsLinkLocal(a.address); });
         if (onlyLinkLocal)
             findings.push_back({"link-local-only",
                                 L"Adapter " + adapter.name + L" is up with only the address " + W(used[0].address) +
@@ -261,8 +260,8 @@ void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings
         for (const AdapterAddress& a : adapter.addresses)
             if (a.state == AddressState::Duplicate)
                 findings.push_back({"address-conflict",
-                                    L"Another device on the network of adapter " + adapter.name +
-                                        L" has its address " + W(a.address) + L", so Windows does not use it.",
+                                    L"Another device on the network of adapter " + adapter.name + L" has its address " +
+                                        W(a.address) + L", so Windows does not use it.",
                                     L"Give one of them another address: ipconfig /renew for an address from DHCP, "
                                     L"else change the fixed one."});
     }
@@ -331,9 +330,9 @@ std::vector<Finding> Judge(const DiagnosisFacts& facts)
                                                  kEachNetworkFix});
                      });
     if (facts.sent > 0 && facts.answers.empty() && !facts.probeAnswered)
-        findings.push_back({"nothing-answered",
-                            L"No device answered on any network within " +
-                                std::to_wstring(CDeviceFinder::kCollectMs / 1000) + L" s.",
-                            L""});
+        findings.push_back(
+            {"nothing-answered",
+             L"No device answered on any network within " + std::to_wstring(CDeviceFinder::kCollectMs / 1000) + L" s.",
+             L""});
     return findings;
 }

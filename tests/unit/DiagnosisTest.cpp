@@ -1,7 +1,7 @@
 // Judging what diagnose gathered, on facts made here: among them firewall
 // and adapter states that no test network can give.
-#include "console/DiagnosisReport.h"
 #include "diagnosis/Diagnosis.h"
+#include "console/DiagnosisReport.h"
 #include "framework/AnsiText.h"
 
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ TEST(Diagnosis, EachCauseIsNamedMostLikelyFirstWithItsFix)
          },
          {"firewall-blocks-answers", "stored-misses-broadcast"},
          true,
-         "the firewall drops answers to a broadcast (below), the Wi-Fi",
+         "the firewall drops answers to a broadcast (firewall-blocks-answers), the Wi-Fi",
          "beyond a router"},
         {"a device on this PC's network that answers only when asked directly",
          [](DiagnosisFacts& f) {
