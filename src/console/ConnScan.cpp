@@ -231,14 +231,15 @@ int Diagnose(const std::string& ini, const ModelIdentity& identity, bool json)
     if (!AfxSocketInit())
         return Fail(kSystemFailure, kNoSockets);
     facts.adaptersRead = ReadAdapters(facts.adapters, facts.adaptersWhy);
-    facts.firewall = ReadFirewall(facts.firewallServiceWhy);
+    facts.firewall = ReadFirewall();
 
     std::vector<CDeviceFinder::Route> routes = CDeviceFinder::HostRoutes(&facts.skipped);
     for (const CDeviceFinder::Route& route : routes)
         facts.dialogAddresses.push_back(route.local);
-    if (facts.port == "network" && !facts.stored.empty())
+    const bool networkStored = facts.port == "network" && !facts.stored.empty();
+    if (networkStored)
         facts.storedInvalid = WhyNoDevice(facts.stored);
-    const bool askStored = facts.port == "network" && !facts.stored.empty() && facts.storedInvalid.empty();
+    const bool askStored = networkStored && facts.storedInvalid.empty();
     if (askStored)
     {
         CDeviceFinder::Route direct{};

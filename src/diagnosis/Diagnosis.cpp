@@ -147,8 +147,10 @@ bool AnsweredBroadcast(const DiagnosisFacts& facts)
                        [&](const Answer& a) { return a.address == facts.stored; });
 }
 
-// Why the stored device was not found by the dialog, when it was not.
-void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std::vector<Finding>& findings)
+// Why the stored device was not found by the dialog, when it was not;
+// ownNetwork is the network of this PC it lies on, "" for none.
+void StoredDeviceFindings(const DiagnosisFacts& facts, const std::string& ownNetwork, bool firewallBlocks,
+                          std::vector<Finding>& findings)
 {
     const std::wstring stored = W(facts.stored);
     if (!facts.probeFailed.empty())
@@ -161,7 +163,6 @@ void StoredDeviceFindings(const DiagnosisFacts& facts, bool firewallBlocks, std:
                  L"routes)."});
         return;
     }
-    const std::string ownNetwork = StoredNetwork(facts);
     if (facts.probeAnswered && !ownNetwork.empty())
     {
         findings.push_back(
@@ -240,10 +241,8 @@ void StoredChoiceFinding(const DiagnosisFacts& facts, std::vector<Finding>& find
 void AdapterFindings(const DiagnosisFacts& facts, std::vector<Finding>& findings)
 {
     // Two link-local ends of a direct cable find each other: that is no failure.
-    CIpv4 stored(in_addr{});
-    const bool storedLinkLocalAnswers = CIpv4::Parse(facts.stored, stored) &&
-                                        IsLinkLocal(CIpv4::InAddr(stored.Number())) &&
-                                        (facts.probeAnswered || AnsweredBroadcast(facts));
+    const bool storedLinkLocalAnswers =
+        IsLinkLocal(CIpv4::InAddr(Stored(facts))) && (facts.probeAnswered || AnsweredBroadcast(facts));
     for (const Adapter& adapter : facts.adapters)
     {
         std::vector<AdapterAddress> used;
@@ -311,13 +310,14 @@ std::vector<Finding> Judge(const DiagnosisFacts& facts)
 
     // The firewall is a cause only where answers to a broadcast are missing:
     // the stored device's on this PC's network, or every device's.
-    const bool storedAnswerMissing = askable && !AnsweredBroadcast(facts) && !StoredNetwork(facts).empty();
+    const std::string ownNetwork = StoredNetwork(facts);
+    const bool storedAnswerMissing = askable && !AnsweredBroadcast(facts) && !ownNetwork.empty();
     const bool answersMissing = facts.sent > 0 && (facts.answers.empty() || storedAnswerMissing);
     const std::vector<const FirewallProfile*> blocking =
         answersMissing ? BlockingProfiles(facts) : std::vector<const FirewallProfile*>();
     FirewallFindings(blocking, findings);
     if (askable && facts.sent > 0 && !AnsweredBroadcast(facts))
-        StoredDeviceFindings(facts, !blocking.empty(), findings);
+        StoredDeviceFindings(facts, ownNetwork, !blocking.empty(), findings);
     ForEachAddressUp(facts,
                      [&](const Adapter& adapter, const AdapterAddress& a)
                      {

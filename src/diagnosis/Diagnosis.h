@@ -101,8 +101,7 @@ struct DiagnosisFacts
     std::vector<Adapter> adapters;
     std::vector<in_addr> dialogAddresses;  // what the dialog's pass asks from
     std::vector<FirewallProfile> firewall;
-    std::string firewallServiceWhy;  // why the firewall service said nothing, if it did not
-    int sent = 0;                    // queries that went out: the broadcasts and the direct one
+    int sent = 0;  // queries that went out: the broadcasts and the direct one
     std::vector<std::string> skipped;
     std::vector<Answer> answers;  // to the broadcasts
     bool probed = false;          // the query to the stored device went out

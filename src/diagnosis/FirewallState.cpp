@@ -148,14 +148,14 @@ void ReadSettings(const ProfilePlace& place, FirewallProfile& profile)
 }
 }  // namespace
 
-std::vector<FirewallProfile> ReadFirewall(std::string& serviceWhy)
+std::vector<FirewallProfile> ReadFirewall()
 {
     const auto answer = std::make_shared<ServiceAnswer>();
     const bool inTime = RunWithin(kFirewallServiceMs, [answer] { AskFirewallService(*answer); });
-    serviceWhy = !inTime
-                     ? "the firewall service did not answer within " + std::to_string(kFirewallServiceMs / 1000) + " s"
-                 : answer->answered ? ""
-                                    : "the firewall service could not be asked (" + answer->why + ")";
+    const std::string serviceWhy =
+        !inTime ? "the firewall service did not answer within " + std::to_string(kFirewallServiceMs / 1000) + " s"
+        : answer->answered ? ""
+                           : "the firewall service could not be asked (" + answer->why + ")";
     std::vector<FirewallProfile> profiles;
     for (size_t i = 0; i < kProfileCount; ++i)
     {

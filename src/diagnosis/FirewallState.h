@@ -13,6 +13,6 @@ constexpr DWORD kFirewallServiceMs = 5000;
 // The domain, private and public profiles: each one's firewall (on or off)
 // and verdict, from the firewall service, which knows the merged state,
 // else from the Group Policy value, else from the local setting; unknown
-// where none of them says, with what each said. Which is active, where the
-// service says. serviceWhy says why the service said nothing, if it did not.
-std::vector<FirewallProfile> ReadFirewall(std::string& serviceWhy);
+// where none of them says, with what each said (why the service said
+// nothing among it). Which is active, where the service says.
+std::vector<FirewallProfile> ReadFirewall();
