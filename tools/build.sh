@@ -35,12 +35,6 @@ build_all() {
     build_simulator
 }
 
-# Only what the package holds, without the tests.
-build_product() {
-    cmake --preset mingw32 -DBUILD_TESTING=OFF >/dev/null
-    cmake --build --preset mingw32
-}
-
 # The same sources for x86_64, into build64/.
 build_64() {
     build_preset mingw64
@@ -55,38 +49,72 @@ build_64() {
 # CONNSETUP_SIGN_TIMESTAMP, a time-stamp server's address) the programs and
 # libraries are signed with Authenticode first.
 package() {
-    local dir=${1:-build} version name stage f
-    version=$(sed -n 's/^project(ConnSetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
-    name=ConnSetup-$version
+    local dir=${1:-build} name stage f
+    name=ConnSetup-$(package_version)
     stage=$dir/dist/$name
-    rm -rf "$dir/dist"
+    rm -rf "$stage" "$dir/dist/$name.zip" "$dir/dist/$name.zip.sha256"
     mkdir -p "$stage"
     cp "$dir"/bin/{ConnSetup.exe,connscan.exe,ENG.dll,DEU.dll,FRA.dll,JPN.dll} "$stage/"
     # Text files with Windows line ends: Notepad before Windows 10 1809 shows LF alone as one line.
     sed 's/\r*$/\r/' lang/twain.ini >"$stage/twain.ini"
-    sed "s/@VERSION@/$version/; s/\r*\$/\r/" docs/INSTALL.txt >"$stage/INSTALL.txt"
+    sed "s/@VERSION@/$(package_version)/; s/\r*\$/\r/" docs/INSTALL.txt >"$stage/INSTALL.txt"
     if [ -n "${CONNSETUP_SIGN_PFX:-}" ]; then
         for f in "$stage"/*.exe "$stage"/*.dll; do
             sign_file "$f" || return 1
         done
     fi
     (cd "$stage" && mapfile -t files < <(LC_ALL=C ls) && LC_ALL=C sha256sum -- "${files[@]}" >SHA256SUMS)
-    chmod 0644 "$stage"/*
-    chmod 0755 "$stage"
-    touch -h -d "@$SOURCE_DATE_EPOCH" "$stage"/* "$stage"
-    (cd "$dir/dist" && LC_ALL=C find "$name" -print | LC_ALL=C sort |
-        TZ=UTC zip -qX -D --names-stdin "$name.zip")
-    (cd "$dir/dist" && sha256sum "$name.zip" >"$name.zip.sha256")
-    rm -rf "$stage"
+    zip_folder "$dir/dist" "$name"
     PACKAGE_ZIP=$dir/dist/$name.zip
     echo "package: $PACKAGE_ZIP"
+}
+
+# The version in CMakeLists.txt.
+package_version() {
+    sed -n 's/^project(ConnSetup VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt
+}
+
+# zip_folder DIST NAME: DIST/NAME.zip of the folder DIST/NAME, which goes,
+# with its .sha256 beside it. The same bytes from the same files: fixed
+# file times, modes and order, no extra attributes.
+zip_folder() {
+    chmod 0644 "$1/$2"/*
+    chmod 0755 "$1/$2"
+    touch -h -d "@$SOURCE_DATE_EPOCH" "$1/$2"/* "$1/$2"
+    (cd "$1" && LC_ALL=C find "$2" -print | LC_ALL=C sort | TZ=UTC zip -qX -D --names-stdin "$2.zip")
+    (cd "$1" && sha256sum "$2.zip" >"$2.zip.sha256")
+    rm -rf "${1:?}/$2"
+}
+
+# The files of the self-test bundle beyond the package's programs and
+# libraries: the test programs and libraries, the runner, the simulated
+# scanner for Windows; then the texts made from tests/selftest.
+SELFTEST_FILES=(unit_tests.exe dialog_tests.exe net_tests.exe selftest.exe scansim.exe TST.dll RUN.dll)
+
+# package_selftest [BUILD]: BUILD/dist/ConnSetup-selftest-VERSION.zip, after
+# package: the package's programs and libraries taken from its zip (the
+# same bytes), SELFTEST_FILES from BUILD/bin, selftest.cmd and README.txt.
+# Reproducible as the package is, and no part of it.
+package_selftest() {
+    local dir=${1:-build} name stage f
+    name=ConnSetup-selftest-$(package_version)
+    stage=$dir/dist/$name
+    rm -rf "$stage" "$dir/dist/$name.zip" "$dir/dist/$name.zip.sha256"
+    mkdir -p "$stage"
+    unzip -q -j "$dir/dist/ConnSetup-$(package_version).zip" '*.exe' '*.dll' -d "$stage"
+    for f in "${SELFTEST_FILES[@]}"; do cp "$dir/bin/$f" "$stage/"; done
+    sed 's/\r*$/\r/' tests/selftest/selftest.cmd >"$stage/selftest.cmd"
+    sed "s/@VERSION@/$(package_version)/; s/\r*\$/\r/" tests/selftest/README.txt >"$stage/README.txt"
+    zip_folder "$dir/dist" "$name"
+    SELFTEST_ZIP=$dir/dist/$name.zip
+    echo "self-test: $SELFTEST_ZIP"
 }
 
 # unzip_package_for_tests DIR: the package made of DIR/bin's programs,
 # unzipped in DIR/dist/unzipped for the package test.
 unzip_package_for_tests() {
     package "$1" >/dev/null
-    rm -rf "$1/dist/unzipped" && unzip -q "$1"/dist/ConnSetup-*.zip -d "$1/dist/unzipped"
+    rm -rf "$1/dist/unzipped" && unzip -q "$PACKAGE_ZIP" -d "$1/dist/unzipped"
 }
 
 # Signs one PE file in place (SHA-256 Authenticode).

@@ -224,6 +224,24 @@ rig_network_up() {
     rig_log "network namespaces $RIG_NS (program), $RIG_DEV_NS (devices, a router) and $RIG_FAR_NS (far) are up"
 }
 
+# A PC on its own, for the self-test bundle: the program namespace with one
+# network on eth0 (RIG_HOST_ADDR/24, the default route) to a peer namespace
+# where nothing answers.
+rig_lone_network_up() {
+    RIG_NS=cs$$s
+    RIG_DEV_NS=cs$$p
+    ip netns add "$RIG_NS"
+    ip netns add "$RIG_DEV_NS"
+    ip -n "$RIG_NS" link set lo up
+    ip link add eth0 netns "$RIG_NS" type veth peer name eth0 netns "$RIG_DEV_NS"
+    ip -n "$RIG_NS" link set eth0 up
+    ip -n "$RIG_DEV_NS" link set eth0 up
+    ip -n "$RIG_NS" addr add "$RIG_HOST_ADDR/24" dev eth0
+    ip -n "$RIG_DEV_NS" addr add "$RIG_DEVICE_ADDR/24" dev eth0
+    ip -n "$RIG_NS" route replace default dev eth0
+    rig_log "network namespace $RIG_NS (program, one network) and $RIG_DEV_NS (nothing answers) are up"
+}
+
 # The program namespace's routes beyond its own networks: the default route
 # on eth0, and the far subnet through the device namespace.
 rig_program_routes() {

@@ -27,7 +27,14 @@ const char kNobody[] = "10.201.1.77";
 class ConsoleTest : public DialogTest
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(SimulatorReset()) << "the simulator does not answer"; }
+    // In the self-test, the tests that need no simulated scanner run.
+    void SetUp() override
+    {
+        if (!SelfTestMode())
+        {
+            ASSERT_TRUE(SimulatorReset()) << "the simulator does not answer";
+        }
+    }
 
     // Every value of the key: name, type and bytes, in the order they were made.
     std::vector<std::string> Stored() const
@@ -62,6 +69,7 @@ protected:
 
 TEST_F(ConsoleTest, ListPrintsWhatTheDialogListsAndFailsWhenNothingAnswers)
 {
+    SKIP_IN_SELFTEST(kNeedsRig);
     ASSERT_TRUE(SimulatorRule(kC, 1, 6, 100));
     ASSERT_TRUE(SimulatorRule(kA, 2, 6, 400));
     Prepare("T-List", "M1");
@@ -89,6 +97,7 @@ TEST_F(ConsoleTest, ListPrintsWhatTheDialogListsAndFailsWhenNothingAnswers)
 
 TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
 {
+    SKIP_IN_SELFTEST(kNeedsRig);
     ASSERT_TRUE(SimulatorRule(kA, 1, 6, 100));
     ASSERT_TRUE(SimulatorRule(kSecond, 1, 6, 300));
     ASSERT_TRUE(SimulatorRule(kThird, 1, 6, 500));
@@ -142,6 +151,7 @@ TEST_F(ConsoleTest, EachNetworkFindsWhatTheBroadcastMissesOnEveryNetworkOfThePc)
 
 TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
 {
+    SKIP_IN_SELFTEST(kNeedsRig);
     Prepare("T-Probe", "M1");
     const ConsoleResult routed = run.RunConsole("probe 10.201.9.2");
     EXPECT_EQ(0u, routed.status) << routed.err;
@@ -165,7 +175,9 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
         {
             EXPECT_EQ(1u, r.status);
             EXPECT_EQ("", r.out);
-            EXPECT_EQ("connscan: no network device is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1\n", r.err);
+            EXPECT_EQ("connscan: no network device is stored under HKEY_CURRENT_USER\\SOFTWARE\\" TEST_KEY_ROOT
+                      "\\T-Probe\\M1\n",
+                      r.err);
         }
     }
     // Results on stdout, failures on stderr; with --json a result on stdout either way.
@@ -182,7 +194,9 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
         {"set network 10.201.1.77", 1, "", "connscan: the stored device 10.201.1.77 did not answer within 2 s\n",
          "\"port\": \"network\", \"address\": \"10.201.1.77\", \"answered\": false}\n"},
         {"set usb", 1, "",
-         "connscan: USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\T-Probe\\M1: there is no network device to "
+         "connscan: USB is stored under HKEY_CURRENT_USER\\SOFTWARE\\" TEST_KEY_ROOT
+         "\\T-Probe\\M1: there is no network "
+         "device to "
          "check\n",
          "\"port\": \"usb\", \"address\": \"10.201.1.77\", \"answered\": false}\n"},
     };
@@ -197,7 +211,8 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
         EXPECT_EQ(c.err, checked.err);
         const ConsoleResult json = run.RunConsole("check --json");
         EXPECT_EQ(c.status, json.status);
-        EXPECT_EQ("{\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-Probe\\\\M1\", " + c.json, json.out);
+        EXPECT_EQ("{\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\" TEST_KEY_ROOT "\\\\T-Probe\\\\M1\", " + c.json,
+                  json.out);
         EXPECT_EQ(c.err, json.err);
         EXPECT_EQ(before, Stored());
     }
@@ -213,13 +228,16 @@ TEST_F(ConsoleTest, ProbeReachesADeviceBehindARouterAndCheckAsksTheStoredOne)
 
 TEST_F(ConsoleTest, ShowJsonGivesOddNamesBackExactly)
 {
+    if (::GetACP() != 1252)
+        SKIP_IN_SELFTEST("the names below are in code page 1252, not this PC's " + std::to_string(::GetACP()));
     ASSERT_EQ(1252u, ::GetACP()) << "the names below are in code page 1252";
     // A quote, a backslash and a control character; a letter outside ASCII.
     Prepare("T-\"Odd\\\x01", "M\xfc");
     const ConsoleResult shown = run.RunConsole("show --json");
     EXPECT_EQ(0u, shown.status) << shown.err;
-    EXPECT_EQ("{\"maker\": \"T-\\\"Odd\\\\\\u0001\", \"model\": \"M\\u00fc\", \"country\": \"ENG\", "
-              "\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-\\\"Odd\\\\\\u0001\\\\M\\u00fc\", "
+    EXPECT_EQ("{\"maker\": \"" TEST_KEY_ROOT
+              "\\\\T-\\\"Odd\\\\\\u0001\", \"model\": \"M\\u00fc\", \"country\": \"ENG\", "
+              "\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\" TEST_KEY_ROOT "\\\\T-\\\"Odd\\\\\\u0001\\\\M\\u00fc\", "
               "\"port\": \"not set\", \"address\": \"\", \"saved\": false}\n",
               shown.out);
     EXPECT_FALSE(KeyExists(Key())) << "show created the key";
@@ -238,7 +256,7 @@ TEST_F(ConsoleTest, SetAndShowRoundTripWithTheDialog)
 
     ProgramRun usb;
     usb.CopyBeside("ENG.dll");
-    usb.WriteFile("twain.ini", "[MODEL]\r\nMFG=T-Set\r\nMDL=M1\r\n");
+    usb.WriteFile("twain.ini", "[MODEL]\r\nMFG=" + m_maker + "\r\nMDL=M1\r\n");
     ASSERT_EQ(0u, usb.RunConsole("set usb").status);
     ASSERT_TRUE(usb.Start());
     ASSERT_TRUE(usb.WaitForDialog());
@@ -252,11 +270,13 @@ TEST_F(ConsoleTest, SetAndShowRoundTripWithTheDialog)
     WriteValue(Key(), "PortType", REG_BINARY, {0});
     WriteValue(Key(), "SaveSetting", REG_BINARY, {0});
     DialogOk();
-    EXPECT_EQ("maker    T-Set\nmodel    M1\ncountry  ENG\nkey      HKEY_CURRENT_USER\\SOFTWARE\\T-Set\\M1\n"
+    EXPECT_EQ("maker    " TEST_KEY_ROOT "\\T-Set\nmodel    M1\ncountry  ENG\n"
+              "key      HKEY_CURRENT_USER\\SOFTWARE\\" TEST_KEY_ROOT "\\T-Set\\M1\n"
               "port     network\naddress  192.168.1.20\nsaved    yes\n",
               run.RunConsole("show").out);
-    EXPECT_EQ("{\"maker\": \"T-Set\", \"model\": \"M1\", \"country\": \"ENG\", \"key\": "
-              "\"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-Set\\\\M1\", \"port\": \"network\", \"address\": \"192.168.1.20\", "
+    EXPECT_EQ("{\"maker\": \"" TEST_KEY_ROOT "\\\\T-Set\", \"model\": \"M1\", \"country\": \"ENG\", \"key\": "
+              "\"HKEY_CURRENT_USER\\\\SOFTWARE\\\\" TEST_KEY_ROOT "\\\\T-Set\\\\M1\", \"port\": \"network\", "
+              "\"address\": \"192.168.1.20\", "
               "\"saved\": true}\n",
               run.RunConsole("show --json").out);
 }
@@ -270,7 +290,7 @@ TEST_F(ConsoleTest, SetWritesByteForByteWhatTheDialogsOkWrites)
         // Both from the same stored type and address, without the marker.
         auto startFrom = [&]
         {
-            DeleteKeyTree("SOFTWARE\\T-Bytes");
+            DeleteKeyTree(Key());
             WriteValue(Key(), "PortType", REG_BINARY, {static_cast<unsigned char>(usb ? 1 : 0)});
             WriteValue(Key(), "Velmora", REG_BINARY, PortBytes("10.20.30.40"));
         };
@@ -288,6 +308,7 @@ TEST_F(ConsoleTest, SetWritesByteForByteWhatTheDialogsOkWrites)
 
 TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
 {
+    SKIP_IN_SELFTEST(kNeedsRig);
     Prepare("T-Refuse", "M1");
     WriteValue(Key(), "Velmora", REG_BINARY, PortBytes("10.1.1.1"));
     const std::vector<std::string> before = Stored();
@@ -351,30 +372,35 @@ TEST_F(ConsoleTest, RefusedInputWritesNothingAndSaysWhy)
 
 TEST_F(ConsoleTest, PlainTextComesOutInTheConsolesCodePageAndJsonInAscii)
 {
+    if (::GetACP() != 1252 || (::GetOEMCP() != 437 && ::GetOEMCP() != 850))
+        SKIP_IN_SELFTEST("the twain.ini below is in code page 1252 and the console's in 437 or 850, not this PC's " +
+                         std::to_string(::GetACP()) + " and " + std::to_string(::GetOEMCP()));
     ASSERT_EQ(1252u, ::GetACP()) << "the twain.ini below is in code page 1252";
     const UINT oem = ::GetOEMCP();
     ASSERT_TRUE(oem == 437 || oem == 850) << oem;  // both have \xfc at 0x81
     Prepare("T-M\xfcller", "M1");
     const ConsoleResult shown = run.RunConsole("show");
     EXPECT_EQ(0u, shown.status) << shown.err;
-    EXPECT_EQ(0u, shown.out.find("maker    T-M\x81ller\n")) << shown.out;
-    EXPECT_NE(std::string::npos, shown.out.find("key      HKEY_CURRENT_USER\\SOFTWARE\\T-M\x81ller\\M1\n"));
-    EXPECT_EQ("HKEY_CURRENT_USER\\SOFTWARE\\T-M\x81ller\\M1: network 10.1.1.1\n",
+    EXPECT_EQ(0u, shown.out.find("maker    " TEST_KEY_ROOT "\\T-M\x81ller\n")) << shown.out;
+    EXPECT_NE(std::string::npos,
+              shown.out.find("key      HKEY_CURRENT_USER\\SOFTWARE\\" TEST_KEY_ROOT "\\T-M\x81ller\\M1\n"));
+    EXPECT_EQ("HKEY_CURRENT_USER\\SOFTWARE\\" TEST_KEY_ROOT "\\T-M\x81ller\\M1: network 10.1.1.1\n",
               run.RunConsole("set network 10.1.1.1").out);
     // JSON reads the same in any code page: every byte below 0x80, the
     // letter as its \u escape, which a JSON reader turns back into it.
     const std::string json = run.RunConsole("show --json").out;
-    EXPECT_EQ(0u, json.find("{\"maker\": \"T-M\\u00fcller\"")) << json;
+    EXPECT_EQ(0u, json.find("{\"maker\": \"" TEST_KEY_ROOT "\\\\T-M\\u00fcller\"")) << json;
     EXPECT_TRUE(std::all_of(json.begin(), json.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }));
     JsonValue parsed;
     std::string why;
     ASSERT_TRUE(ParseJson(json, parsed, why)) << why << ": " << json;
-    EXPECT_EQ("T-M\xfcller", parsed["maker"].Ansi());
-    EXPECT_EQ("HKEY_CURRENT_USER\\SOFTWARE\\T-M\xfcller\\M1", parsed["key"].Ansi());
+    EXPECT_EQ(m_maker, parsed["maker"].Ansi());
+    EXPECT_EQ("HKEY_CURRENT_USER\\" + Key(), parsed["key"].Ansi());
 }
 
 TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
 {
+    SKIP_IN_SELFTEST(kNeedsRig);
     Prepare("T-Dead", "M1");
     ASSERT_TRUE(SimulatorRule(kRouted, 1, 6, 100));
     ASSERT_TRUE(SimulatorRule(kSecond, 1, 6, 100));
@@ -424,9 +450,9 @@ TEST_F(ConsoleTest, ARunThatCouldSendNothingIsAFailureNotAnAbsentScanner)
 TEST_F(ConsoleTest, AnotherProfileHelpVersionAndFailuresToStoreOrToPrint)
 {
     Prepare("T-Ini", "M1");
-    run.WriteFile("other.ini", "[MODEL]\r\nMFG=T-Ini\r\nMDL=Other\r\nCOUNTRY=DEU\r\n");
+    run.WriteFile("other.ini", "[MODEL]\r\nMFG=" + m_maker + "\r\nMDL=Other\r\nCOUNTRY=DEU\r\n");
     EXPECT_EQ(0u, run.RunConsole("set --ini other.ini network 10.9.8.7").status);
-    EXPECT_EQ(PortBytes("10.9.8.7"), ReadValue("SOFTWARE\\T-Ini\\Other", "Velmora").bytes);
+    EXPECT_EQ(PortBytes("10.9.8.7"), ReadValue(TestKey("T-Ini\\Other"), "Velmora").bytes);
     EXPECT_FALSE(KeyExists(Key())) << "the program's own twain.ini was read";
     EXPECT_EQ(2u, run.RunConsole("show --ini missing.ini").status);
 
@@ -441,7 +467,7 @@ TEST_F(ConsoleTest, AnotherProfileHelpVersionAndFailuresToStoreOrToPrint)
     EXPECT_NE(std::string::npos, unread.err.find("the output could not be written"));
 
     // A key name component of 300 characters is refused by the registry.
-    run.WriteFile("bad.ini", "[MODEL]\r\nMFG=T-Ini\r\nMDL=" + std::string(300, 'm') + "\r\n");
+    run.WriteFile("bad.ini", "[MODEL]\r\nMFG=" + m_maker + "\r\nMDL=" + std::string(300, 'm') + "\r\n");
     const ConsoleResult failed = run.RunConsole("--ini bad.ini set network 10.9.8.7");
     EXPECT_EQ(3u, failed.status);
     EXPECT_NE(std::string::npos, failed.err.find("could not be stored"));
@@ -451,7 +477,7 @@ TEST_F(ConsoleTest, AnotherProfileHelpVersionAndFailuresToStoreOrToPrint)
 TEST_F(ConsoleTest, WindowsConventionsAreUnderstood)
 {
     Prepare("T-Conventions", "M1");
-    run.WriteFile("other.ini", "[MODEL]\r\nMFG=T-Conventions\r\nMDL=Other\r\n");
+    run.WriteFile("other.ini", "[MODEL]\r\nMFG=" + m_maker + "\r\nMDL=Other\r\n");
     for (const char* help : {"/?", "-h", "-?", "help", "HELP", "--help show"})
     {
         SCOPED_TRACE(help);
@@ -471,8 +497,8 @@ TEST_F(ConsoleTest, WindowsConventionsAreUnderstood)
          {"SET USB", "Set Network 10.1.2.3", "--ini=other.ini set network 10.4.4.4", "set -- network 10.5.5.5"})
         EXPECT_EQ(0u, run.RunConsole(set).status) << set;
     EXPECT_EQ(PortBytes("10.5.5.5"), Value("Velmora").bytes);
-    EXPECT_EQ(PortBytes("10.4.4.4"), ReadValue("SOFTWARE\\T-Conventions\\Other", "Velmora").bytes);
-    EXPECT_EQ(0u, run.RunConsole("SHOW").out.find("maker    T-Conventions\n"));
+    EXPECT_EQ(PortBytes("10.4.4.4"), ReadValue(TestKey("T-Conventions\\Other"), "Velmora").bytes);
+    EXPECT_EQ(0u, run.RunConsole("SHOW").out.find("maker    " + m_maker + "\n"));
     const ConsoleResult ended = run.RunConsole("show -- --json");
     EXPECT_EQ(2u, ended.status);
     EXPECT_EQ("", ended.out);
@@ -487,10 +513,12 @@ TEST_F(ConsoleTest, WindowsConventionsAreUnderstood)
 
 TEST_F(ConsoleTest, SetJsonAndWhatDecidesSetsStatus)
 {
+    SKIP_IN_SELFTEST(kUsesBuiltInKey);
     Prepare("T-Status", "M1");
     const ConsoleResult json = run.RunConsole("set --json network 10.6.6.6");
     EXPECT_EQ(0u, json.status) << json.err;
-    EXPECT_EQ("{\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\T-Status\\\\M1\", \"port\": \"network\", "
+    EXPECT_EQ("{\"key\": \"HKEY_CURRENT_USER\\\\SOFTWARE\\\\" TEST_KEY_ROOT
+              "\\\\T-Status\\\\M1\", \"port\": \"network\", "
               "\"address\": \"10.6.6.6\"}\n",
               json.out);
     // Stored is done, even when the confirmation cannot be written.
@@ -508,6 +536,7 @@ TEST_F(ConsoleTest, SetJsonAndWhatDecidesSetsStatus)
 
 TEST_F(ConsoleTest, EveryCommandChecksItsIniAndNoOptionIsIgnored)
 {
+    SKIP_IN_SELFTEST(kUsesBuiltInKey);
     Prepare("T-Options", "M1");
     DeleteKeyTree("SOFTWARE\\ORVEL");
     run.WriteFile("nomodel.ini", "[DRIVER]\r\nMFG=T-Options\r\nMDL=M1\r\n");

@@ -5,6 +5,7 @@
 #include "support/Desktop.h"
 #include "support/ProgramRun.h"
 #include "support/Registry.h"
+#include "support/SelfTest.h"
 
 #include <gtest/gtest.h>
 
@@ -23,17 +24,18 @@ constexpr int kNoShow = IDC_NO_SHOW_CHECK;
 class DialogTest : public ::testing::Test
 {
 protected:
-    // A twain.ini naming maker and model (none when maker is empty), the
-    // English library beside the program, and the stored settings removed.
+    // A twain.ini naming maker and model (none when maker is empty: the
+    // built-in identity), the English library beside the program, and the
+    // stored settings removed. The maker's key lies under the tests' own.
     void Prepare(const std::string& maker, const std::string& model, const std::string& country = "ENG",
                  bool withLibrary = true)
     {
-        m_maker = maker.empty() ? "ORVEL" : maker;
+        m_maker = maker.empty() ? "ORVEL" : TestMaker(maker);
         m_model = model.empty() ? "QX7S&QN8S" : model;
         DeleteKeyTree("SOFTWARE\\" + m_maker);
         if (!maker.empty())
             run.WriteFile("twain.ini",
-                          "[MODEL]\r\nMFG=" + maker + "\r\nMDL=" + model + "\r\nCOUNTRY=" + country + "\r\n");
+                          "[MODEL]\r\nMFG=" + m_maker + "\r\nMDL=" + model + "\r\nCOUNTRY=" + country + "\r\n");
         if (withLibrary)
             run.CopyBeside(country + ".dll");
     }

@@ -13,7 +13,11 @@ const int kLocked[] = {kOk, kCancel, kUsb, kDiscover, kNoShow, kList};
 class DiscoveryTest : public DialogTest
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(SimulatorReset()) << "the simulator does not answer"; }
+    void SetUp() override
+    {
+        SKIP_IN_SELFTEST(kNeedsRig);
+        ASSERT_TRUE(SimulatorReset()) << "the simulator does not answer";
+    }
 
     void StartWithStored(const std::string& maker, const std::string& port)
     {

@@ -67,12 +67,12 @@ TEST(Cp932, AProgramDirectoryWithATrailByteBackslashStillFindsItsFiles)
         ASSERT_EQ(nullptr, expected) << "this run was meant to have code page " << expected;
         GTEST_SKIP() << "needs code page 932; the rig runs it in a Japanese locale";
     }
-    DeleteKeyTree("SOFTWARE\\T-Jpn");
+    DeleteKeyTree(TestKey("T-Jpn"));
     // "\x95\x5c" is the character U+8868 in code page 932: in the directory's
     // name, and in the program's own name after the last real backslash.
     ProgramRun run("cs-\x95\x5c", "ConnSetup\x95\x5c.exe");
     run.CopyBeside("JPN.dll");
-    run.WriteFile("twain.ini", "[MODEL]\r\nMFG=T-Jpn\r\nMDL=\x95\x5c-100\r\nCOUNTRY=JPN\r\n");
+    run.WriteFile("twain.ini", "[MODEL]\r\nMFG=" + TestMaker("T-Jpn") + "\r\nMDL=\x95\x5c-100\r\nCOUNTRY=JPN\r\n");
     ASSERT_TRUE(run.Start());
     ASSERT_TRUE(run.WaitForDialog());
     EXPECT_EQ("\xe8\xa1\xa8-100", TextOf(run.Dialog()));
@@ -87,13 +87,15 @@ TEST(Cp932, AProgramDirectoryWithATrailByteBackslashStillFindsItsFiles)
     ASSERT_TRUE(CloseMessageBox(box));
     run.Command(kOk);
     ASSERT_TRUE(run.WaitForExit());
-    EXPECT_TRUE(KeyExists("SOFTWARE\\T-Jpn\\\x95\x5c-100"));
+    EXPECT_TRUE(KeyExists(TestKey("T-Jpn\\\x95\x5c-100")));
     // JSON in ASCII in this code page too: the double-byte character as its \uXXXX.
     const ConsoleResult json = run.RunConsole("show --json");
-    EXPECT_EQ(0u, json.out.find("{\"maker\": \"T-Jpn\", \"model\": \"\\u8868-100\", \"country\": \"JPN\"")) << json.out;
+    EXPECT_EQ(0u, json.out.find("{\"maker\": \"" TEST_KEY_ROOT
+                                "\\\\T-Jpn\", \"model\": \"\\u8868-100\", \"country\": \"JPN\""))
+        << json.out;
     JsonValue shown;
     std::string why;
     ASSERT_TRUE(ParseJson(json.out, shown, why)) << why;
     EXPECT_EQ("\x95\x5c-100", shown["model"].Ansi());
-    DeleteKeyTree("SOFTWARE\\T-Jpn");
+    DeleteKeyTree(TestKey("T-Jpn"));
 }

@@ -42,6 +42,7 @@ protected:
 
 TEST_F(SettingsTest, FirstRunCreatesTheEmptyKeyEvenWhenCancelled)
 {
+    SKIP_IN_SELFTEST(kUsesBuiltInKey);
     Prepare("", "");
     ASSERT_FALSE(KeyExists("SOFTWARE\\ORVEL"));
     StartDialog();
@@ -123,10 +124,10 @@ TEST_F(SettingsTest, OddStoredPortTextsAlwaysEndUpAsAtMost15Bytes)
     {
         ProgramRun one;
         one.CopyBeside("ENG.dll");
-        one.WriteFile("twain.ini", "[MODEL]\nMFG=T-Odd\nMDL=M1\n");
-        m_maker = "T-Odd";
+        m_maker = TestMaker("T-Odd");
+        one.WriteFile("twain.ini", "[MODEL]\nMFG=" + m_maker + "\nMDL=M1\n");
         m_model = "M1";
-        DeleteKeyTree("SOFTWARE\\T-Odd");
+        DeleteKeyTree(TestKey("T-Odd"));
         WriteValue(Key(), "Velmora", c.type, c.bytes);
         ASSERT_TRUE(one.Start());
         ASSERT_TRUE(one.WaitForDialog());
@@ -182,7 +183,7 @@ TEST_F(SettingsTest, ABackslashInTheMakerNamesADeeperKey)
     Prepare("T-Deep\\Er", "Model\\Sub");
     StartDialog();
     PressOk();
-    EXPECT_TRUE(KeyExists("SOFTWARE\\T-Deep\\Er\\Model\\Sub"));
+    EXPECT_TRUE(KeyExists(TestKey("T-Deep\\Er\\Model\\Sub")));
     ExpectSaved(kZero, std::vector<unsigned char>(16, 0));
 }
 
@@ -193,7 +194,7 @@ TEST_F(SettingsTest, AKeyThatCannotBeOpenedLoadsZerosAndASaveSaysSo)
     StartDialog();
     EXPECT_EQ(std::vector<std::string>({""}), run.Entries());
     EXPECT_TRUE(run.Enabled(kDiscover));
-    EXPECT_TRUE(ValueNames("SOFTWARE\\T-Bad").empty());
+    EXPECT_TRUE(ValueNames(TestKey("T-Bad")).empty());
 
     run.Command(kOk);
     HWND box = nullptr;
@@ -204,5 +205,5 @@ TEST_F(SettingsTest, AKeyThatCannotBeOpenedLoadsZerosAndASaveSaysSo)
     EXPECT_TRUE(StaysOpen());
     run.Command(kCancel);
     EXPECT_TRUE(EndsWith(IDNO));
-    EXPECT_TRUE(ValueNames("SOFTWARE\\T-Bad").empty());
+    EXPECT_TRUE(ValueNames(TestKey("T-Bad")).empty());
 }

@@ -2,6 +2,7 @@
 
 TEST_F(DialogTest, FirstRunShowsTheDefaultModelInNetworkMode)
 {
+    SKIP_IN_SELFTEST(kUsesBuiltInKey);
     Prepare("", "");
     StartDialog();
     EXPECT_EQ("QX7S&QN8S", TextOf(run.Dialog()));

@@ -56,6 +56,26 @@ bool ProveIsolatedNetwork(std::string& why)
     return true;
 }
 
+bool RunningOnWine()
+{
+    const HMODULE ntdll = ::GetModuleHandleA("ntdll.dll");
+    return ntdll && ::GetProcAddress(ntdll, "wine_get_version");
+}
+
+bool SelfTestMaySend(std::string& why)
+{
+    if (!RunningOnWine())
+        return true;
+    if (Env("CONNSETUP_NETNS").empty())
+    {
+        why = "under Wine the self-test runs only inside the test rig's isolated network (tools/test)";
+        return false;
+    }
+    // With every link down there is no route, and nothing can leave.
+    const std::string probe = Env("CONNSETUP_PROBE_ADDR");
+    return ProveIsolatedNetwork(why) || (!probe.empty() && LocalAddressToward(probe).empty());
+}
+
 std::string SimulatorCommand(const std::string& command)
 {
     const SOCKET s = ::socket(AF_INET, SOCK_DGRAM, 0);

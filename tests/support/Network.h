@@ -11,6 +11,14 @@ std::string LocalAddressToward(const std::string& probe);
 // True when a UDP socket of this process would send from the rig's private
 // program-namespace address; otherwise why says what was seen.
 bool ProveIsolatedNetwork(std::string& why);
+// Whether this process runs on Wine rather than Windows.
+bool RunningOnWine();
+// Whether the self-test may send its datagrams here: always on Windows (a
+// PC's own network is what it checks); under Wine, where this machine's
+// real network may be a socket away, only inside the rig's isolated
+// network (as ProveIsolatedNetwork proves it) or with no route out at all
+// (every link of it down), and never outside the rig.
+bool SelfTestMaySend(std::string& why);
 
 // Sends one command to the simulator and returns its reply ("" on timeout).
 std::string SimulatorCommand(const std::string& command);

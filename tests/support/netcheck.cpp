@@ -4,8 +4,9 @@
 // "netcheck --hold-desktop" instead keeps Wine's desktop process running
 // for the rig: it lingers only while some window exists, and every program
 // that starts it anew hands it its output, which the test runner then waits
-// to see closed. "netcheck --wait" runs, making no window, until its input
-// ends: a Wine program that keeps a session going and starts no desktop.
+// to see closed. "netcheck --wait" says "waiting" and runs, making no
+// window, until its input ends: a Wine program that keeps a session going
+// and starts no desktop.
 #include "Network.h"
 
 #include <winsock2.h>
@@ -28,6 +29,8 @@ int main(int argc, char** argv)
     }
     if (std::strcmp(argv[1], "--wait") == 0)
     {
+        std::printf("waiting\n");
+        std::fflush(stdout);
         while (std::getchar() != EOF)
         {
         }

@@ -21,8 +21,17 @@ first_window_test() {
     rig_exec wineserver -p </dev/null >/dev/null 2>&1 || true
     # Another Wine program, which makes no window, runs meanwhile: it reads
     # its input to the end, which comes when the descriptor here is closed.
-    exec {hold}> >(rig_wine "$RIG_BIN/netcheck.exe" --wait >/dev/null 2>&1)
+    # It runs before connscan starts: the first program of a new server
+    # session starts Wine's services, and they keep its output open, as
+    # they would have kept connscan's (Wine's doing, which no program can
+    # change).
+    exec {hold}> >(rig_wine "$RIG_BIN/netcheck.exe" --wait >"$out.holder" 2>&1)
     holder=$!
+    waited=0
+    while ! grep -q waiting "$out.holder" 2>/dev/null && [ $waited -lt $((bound * 10)) ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
     (cd "$RIG_BIN" && rig_wine connscan.exe diagnose --json 2>&1 | cat >"$out") &
     pid=$!
     waited=0
@@ -43,6 +52,6 @@ first_window_test() {
     # Ends every program of the prefix, those above among them, and makes the rig's server anew.
     [ -n "${NO_RESTART:-}" ] || rig_wine_up "$WINEPREFIX" >/dev/null 2>&1 || status=1
     wait "$pid" "$holder" 2>/dev/null || true
-    rm -f "$out"
+    rm -f "$out" "$out.holder"
     return $status
 }
