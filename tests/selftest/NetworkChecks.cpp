@@ -75,10 +75,13 @@ public:
             DWORD status = 0;
             if (which == WAIT_OBJECT_0)
                 m_listening = true;
-            else if (which == WAIT_OBJECT_0 + 1 && ::GetExitCodeProcess(m_pi.hProcess, &status) && status == 3)
-                m_why = "port 3121 of this PC is taken by another program";
             else
-                m_why = "scansim.exe did not listen within 5 s (status " + std::to_string(status) + ")";
+            {
+                // Its status 3 says the port is taken.
+                m_portTaken = which == WAIT_OBJECT_0 + 1 && ::GetExitCodeProcess(m_pi.hProcess, &status) && status == 3;
+                m_why = m_portTaken ? "port 3121 of this PC is taken by another program"
+                                    : "scansim.exe did not listen within 5 s (status " + std::to_string(status) + ")";
+            }
         }
         if (hListening)
             ::CloseHandle(hListening);
@@ -96,11 +99,14 @@ public:
     CLocalScanner& operator=(const CLocalScanner&) = delete;
 
     bool Listening() const { return m_listening; }
+    // Another program listens on the port: nothing this PC does wrong.
+    bool PortTaken() const { return m_portTaken; }
     const std::string& Why() const { return m_why; }
 
 private:
     PROCESS_INFORMATION m_pi{};
     bool m_listening = false;
+    bool m_portTaken = false;
     std::string m_why;
 };
 
@@ -149,12 +155,10 @@ Outcome SendFromEach(const std::vector<CDeviceFinder::Route>& routes, const CLoc
             sockets.push_back(std::move(s));
     }
     const Outcome send = Checked(kBroadcastSend, failed.empty() ? Outcome::Pass : Outcome::Fail,
-                                 "sent from " + Joined(sent) + "; could not send from " + Joined(failed));
+                                 "sent from: " + Joined(sent) + "; could not send from: " + Joined(failed));
     if (!scanner.Listening())
     {
-        loop = Checked(kBroadcastLoop,
-                       scanner.Why().find("port 3121") != std::string::npos ? Outcome::Skip : Outcome::Fail,
-                       scanner.Why());
+        loop = Checked(kBroadcastLoop, scanner.PortTaken() ? Outcome::Skip : Outcome::Fail, scanner.Why());
         return send;
     }
     const DWORD start = ::GetTickCount();
@@ -177,15 +181,11 @@ Outcome SendFromEach(const std::vector<CDeviceFinder::Route>& routes, const CLoc
         }
     }
     std::vector<std::string> silent;
-    for (size_t i = 0, n = 0; i < routes.size(); ++i)
-    {
-        const std::string address = AddressText(routes[i].local);
-        if (std::find(sent.begin(), sent.end(), address) == sent.end())
-            continue;
-        (heard[n++] ? answered : silent).push_back(address);
-    }
+    for (size_t i = 0; i < sockets.size(); ++i)
+        (heard[i] ? answered : silent).push_back(sent[i]);
     loop = Checked(kBroadcastLoop, silent.empty() && !answered.empty() ? Outcome::Pass : Outcome::Fail,
-                   "answered within 3 s: " + Joined(answered) + "; not answered: " + Joined(silent));
+                   "answered within " + std::to_string(kAnswerWaitMs / 1000) + " s: " + Joined(answered) +
+                       "; not answered: " + Joined(silent));
     return send;
 }
 
@@ -195,14 +195,17 @@ std::string FileText(const std::string& path)
     return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
 }
 
-// The dialog's pass against the scanner, then OK.
+// The dialog's pass against the scanner, then OK: both checks' outcomes.
 std::vector<Outcome> DiscoverAndStore(const std::vector<std::string>& answered, const std::string& log)
 {
+    const auto unstored = [](const Outcome& discover) {
+        return std::vector<Outcome>{discover, Checked(kOkStores, Outcome::Skip, "Discover listed nothing to store")};
+    };
     ProgramRun run;
     run.CopyBeside("ENG.dll");
     run.WriteFile("twain.ini", "[MODEL]\r\nMFG=" + SelfTestMaker() + "\r\nMDL=Discovery\r\n");
     if (!run.Start() || !run.WaitForDialog())
-        return {Checked(kDiscover, Outcome::Fail, "the dialog did not show within 15 s")};
+        return unstored(Checked(kDiscover, Outcome::Fail, "the dialog did not show within 15 s"));
     const std::string before = FileText(log);
     run.Command(IDC_DISCOVER);
     // The pass locks Discover and gives it back when it ends, 2.5 s on.
@@ -212,7 +215,7 @@ std::vector<Outcome> DiscoverAndStore(const std::vector<std::string>& answered, 
     {
         const std::string text = ReadMessageBox(box).text;
         CloseMessageBox(box);
-        return {Checked(kDiscover, Outcome::Fail, "the pass ended with the message \"" + text + "\"")};
+        return unstored(Checked(kDiscover, Outcome::Fail, "the pass ended with the message \"" + text + "\""));
     }
     const std::vector<std::string> entries = run.Entries();
     // The queries the scanner answered during the pass.
@@ -225,13 +228,9 @@ std::vector<Outcome> DiscoverAndStore(const std::vector<std::string>& answered, 
     const Outcome discover =
         Checked(kDiscover, ended && !listed.empty() ? Outcome::Pass : Outcome::Fail,
                 std::string(ended ? "" : "the pass did not end within 15 s; ") + "listed: " + Joined(entries) +
-                    "; the simulated scanner during the pass: " + (heard.empty() ? "no query\n" : heard));
+                    "; the simulated scanner during the pass: " + (heard.empty() ? "no query" : heard));
     if (listed.empty())
-    {
-        run.Command(IDC_CANCEL_BTN);
-        run.WaitForExit();
-        return {discover};
-    }
+        return unstored(discover);
     const int index = static_cast<int>(std::find(entries.begin(), entries.end(), listed) - entries.begin());
     ::SendMessageA(run.Item(IDC_DEVICE_LIST), CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     run.Command(IDC_OK_BTN);
@@ -240,7 +239,7 @@ std::vector<Outcome> DiscoverAndStore(const std::vector<std::string>& answered, 
     const bool same = stored.present && stored.bytes == PortBytes(listed);
     return {discover, Checked(kOkStores, ok && same ? Outcome::Pass : Outcome::Fail,
                               std::string(ok ? "the dialog ended with OK" : "the dialog did not end with OK") +
-                                  "; Velmora " + (same ? "holds " + listed : "does not hold " + listed))};
+                                  "; Velmora " + (same ? "holds " : "does not hold ") + listed)};
 }
 }  // namespace
 

@@ -157,7 +157,7 @@ Outcome CheckDiagnoseReads()
     std::string why;
     const bool read = ReadAdapters(adapters, why);
     std::string seen =
-        read ? std::to_string(adapters.size()) + " adapters besides the loopback" : "adapters not read: " + why;
+        read ? "adapters besides the loopback: " + std::to_string(adapters.size()) : "adapters not read: " + why;
     for (const Adapter& a : adapters)
     {
         seen += "\n  " + FromWide(a.name, CP_UTF8) + (a.state == AdapterState::Up ? ": up" : ": not up");

@@ -107,12 +107,12 @@ bool RunBounded(const std::string& dir, std::string commandLine, const std::stri
 }
 
 // The program's tests, "Suite.Name", as --gtest_list_tests gives them.
-std::vector<std::string> ListTests(const std::string& dir, const std::string& exe, DWORD& status)
+std::vector<std::string> ListTests(const std::string& dir, const std::string& exe, DWORD boundMs, DWORD& status)
 {
     const std::string list = dir + exe + ".list";
     ::DeleteFileA(list.c_str());
     std::vector<std::string> names;
-    if (!RunBounded(dir, "\"" + dir + exe + "\" --gtest_list_tests", list, 60000, status) || status != 0)
+    if (!RunBounded(dir, "\"" + dir + exe + "\" --gtest_list_tests", list, boundMs, status) || status != 0)
         return names;
     std::ifstream file(list, std::ios::binary);
     std::string suite;
@@ -145,7 +145,7 @@ std::vector<Outcome> RunTestProgram(const std::string& dir, const std::string& e
     Outcome failure;
     failure.group = group;
     DWORD status = 0;
-    const std::vector<std::string> names = ListTests(dir, exe, status);
+    const std::vector<std::string> names = ListTests(dir, exe, boundMs < 60000 ? boundMs : 60000, status);
     if (names.empty())
     {
         failure.name = exe;

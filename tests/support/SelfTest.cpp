@@ -1,7 +1,5 @@
 #include "SelfTest.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -56,8 +54,9 @@ private:
             const ::testing::TestPartResult& part = result.GetTestPartResult(i);
             if (!part.failed() && !part.skipped())
                 continue;
-            const std::string where =
-                part.file_name() ? std::string(part.file_name()) + ":" + std::to_string(part.line_number()) + ": " : "";
+            std::string where;  // where a failure happened; a skip's reason says all
+            if (part.failed() && part.file_name())
+                where = std::string(part.file_name()) + ":" + std::to_string(part.line_number()) + ": ";
             messages += (messages.empty() ? "" : "\n") + where + part.message();
         }
         const char* word = result.Failed() ? "FAIL" : result.Skipped() ? "SKIP" : "PASS";
