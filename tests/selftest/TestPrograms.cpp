@@ -62,7 +62,8 @@ std::vector<Outcome> ReadResults(const std::string& path, const std::string& gro
 
 // Runs commandLine from dir, its output appended to log, for boundMs at
 // most: then it is ended with every program it started. True when it
-// ended by itself, with its status.
+// ended by itself, with its status; false with the system's error when it
+// could not start.
 bool RunBounded(const std::string& dir, std::string commandLine, const std::string& log, DWORD boundMs, DWORD& status)
 {
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
@@ -74,10 +75,10 @@ bool RunBounded(const std::string& dir, std::string commandLine, const std::stri
     si.hStdOutput = hLog;
     si.hStdError = hLog;
     PROCESS_INFORMATION pi{};
-    status = ::GetLastError();
     const bool started =
         hLog != INVALID_HANDLE_VALUE && ::CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, TRUE,
                                                          CREATE_SUSPENDED, nullptr, dir.c_str(), &si, &pi);
+    status = started ? 0 : ::GetLastError();  // why it could not start
     if (hLog != INVALID_HANDLE_VALUE)
         ::CloseHandle(hLog);
     if (!started)
