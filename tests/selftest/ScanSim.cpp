@@ -10,7 +10,6 @@
 // other failure.
 #include "discovery/DeviceFinder.h"
 #include "framework/Sockets.h"
-#include "support/Network.h"
 
 #include <winsock2.h>
 
@@ -34,11 +33,9 @@ int main(int argc, char** argv)
     sockaddr_in local{};
     local.sin_family = AF_INET;
     local.sin_port = htons(CDeviceFinder::kPort);
-    // On Windows a socket on the wildcard address leaves the dialog's
-    // sockets, bound to each address and the same port, theirs. Linux, under
-    // Wine, refuses those beside a wildcard: there it listens on the
-    // broadcast address alone, where every query goes.
-    local.sin_addr.s_addr = htonl(RunningOnWine() ? INADDR_BROADCAST : INADDR_ANY);
+    // Any address: the query comes as a broadcast, which a socket bound to
+    // one unicast address may not hear (Linux, under Wine).
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
     if (!listener.IsValid() || !answerer.IsValid())
         return 1;
     if (::bind(listener.Get(), reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
